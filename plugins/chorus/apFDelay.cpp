@@ -39,8 +39,14 @@ void apFDelay::setMaxDelay(float ms)
     size = static_cast<int32_t>(slots) + 1;
     sizeF = static_cast<float>(size);
 
-    delete[] buffer;
-    buffer = new (std::nothrow) float[static_cast<size_t>(size)];
+    // A line that fits the present buffer keeps it: a rate change back and
+    // forth between blocks then costs no allocation.
+    if (buffer == nullptr || size > capacity)
+    {
+        delete[] buffer;
+        buffer = new (std::nothrow) float[static_cast<size_t>(size)];
+        capacity = buffer != nullptr ? size : 0;
+    }
     if (buffer == nullptr)
     {
         // Out of memory: an empty line that reads silence and ignores writes.

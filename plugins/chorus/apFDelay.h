@@ -17,8 +17,8 @@ public:
     // Sample rate in Hz; rebuilds (and so clears) the line at the same length
     // in milliseconds.
     void setSampleRate(double hz);
-    // Length in milliseconds; allocates a cleared line. The only call that
-    // allocates.
+    // Length in milliseconds; clears the line. The only call that allocates,
+    // and only when the line outgrows the buffer it has.
     void setMaxDelay(float ms);
     // Clears the samples and rewinds the write position; keeps the length.
     void reset();
@@ -62,4 +62,7 @@ public:
     float maxDelay = 0.0f;
     double sampleRate = 0.0;
     float samplesPerMs = 0.0f;
+
+private:
+    int32_t capacity = 0; // slots allocated, at least size
 };
