@@ -61,6 +61,12 @@ public:
     void resume() override;
     void setSampleRate(float sampleRate) override;
     void setBlockSize(VstInt32 blockSize) override;
+    // Both through the setters above, so the filters follow the rate.
+    void setBlockSizeAndSampleRate(VstInt32 blockSize, float sampleRate) override
+    {
+        setBlockSize(blockSize);
+        setSampleRate(sampleRate);
+    }
 
     // Control changes 50..57 on any channel set parameters 0..7; always 1.
     VstInt32 processEvents(VstEvents* events) override;

@@ -1,3 +1,4 @@
+#include "allocation_counter.h"
 #include "grumbochorus.h"
 
 #include <gtest/gtest.h>
@@ -298,5 +299,26 @@ TEST(grumbochorus, NonFiniteInputLeavesNothingStuck)
             wet = std::max(wet, std::fabs(after.left[i]));
         }
         EXPECT_GT(wet, 0.01f);
+    }
+}
+
+TEST(grumbochorus, ProcessingAllocatesNothingWhileTheRateStands)
+{
+    grumbochorus effect(nullptr);
+    Stereo in = noise(2048), out(2048);
+
+    {
+        allocation_counter::Watch watch;
+        effect.processReplacing(in.channels(), out.channels(), 2048); // the very first block
+        effect.setParameter(1, 0.9f);
+        effect.process(in.channels(), out.channels(), 100);
+        effect.resume();
+        effect.processReplacing(in.channels(), out.channels(), 2048);
+        // A rate whose lines fit the buffers they have needs nothing new either.
+        effect.setSampleRate(22050.0f);
+        effect.processReplacing(in.channels(), out.channels(), 2048);
+        effect.setSampleRate(44100.0f);
+        effect.processReplacing(in.channels(), out.channels(), 2048);
+        EXPECT_EQ(watch.allocations(), 0);
     }
 }

@@ -1,5 +1,6 @@
 #include "CSoftShaper.h"
 #include "CTirrow.h"
+#include "allocation_counter.h"
 
 #include <gtest/gtest.h>
 
@@ -182,6 +183,8 @@ TEST(CTirrow, NamesLabelsAndDisplayTexts)
     EXPECT_EQ(text(&CTirrow::getParameterDisplay, effect, 0), "01285");
     effect.setSampleRate(96000.0f);
     EXPECT_EQ(text(&CTirrow::getParameterDisplay, effect, 0), "01897");
+    effect.setBlockSizeAndSampleRate(512, 44100.0f);
+    EXPECT_EQ(text(&CTirrow::getParameterDisplay, effect, 0), "01285");
 
     // Out-of-range indices are ignored by setParameter.
     effect.setParameter(8, 0.3f);
@@ -357,4 +360,24 @@ TEST(CTirrow, RecoversWithinOneBlockFromNonFiniteInput)
                 << bad << " " << i;
         EXPECT_NE(out.left[255], 0.0f);
     }
+}
+
+TEST(CTirrow, ProcessingAllocatesNothingOnceResumed)
+{
+    CTirrow effect(nullptr);
+    effect.setBlockSize(256);
+    effect.resume();
+    Stereo in = noise(1000);
+    Stereo out(1000);
+    VstMidiEvent cc = midi(0xB0, 51, 90);
+
+    allocation_counter::Watch watch;
+    effect.processReplacing(in.channels(), out.channels(), 256);
+    effect.processReplacing(in.channels(), out.channels(), 1000); // longer than announced
+    effect.process(in.channels(), out.channels(), 17);
+    send(effect, cc);
+    effect.setParameter(CTirrow::kCutoff, 0.3f);
+    effect.setProgram(5);
+    effect.processReplacing(in.channels(), out.channels(), 1000);
+    EXPECT_EQ(watch.allocations(), 0);
 }
