@@ -96,6 +96,47 @@ const char* checkBinaryGraph(const uint8_t* data, size_t length, int maxDepth)
 
     const auto offsetOf = [&](uint64_t object)
     { return readBigEndian(data + tableOffset + object * offsetSize, offsetSize); };
+    // The element count of the object at `at` and where its contents start.
+    const auto countOf = [&](uint64_t at, uint64_t& items, uint64_t& contents) -> bool
+    {
+        items = data[at] & 0x0F;
+        contents = at + 1;
+        if (items != 0x0F)
+            return true;
+        if (contents >= tableOffset || (data[contents] >> 4) != 0x1)
+            return false;
+        const size_t bytes = size_t{1} << (data[contents] & 0x0F);
+        if (bytes > 8 || contents + 1 + bytes > tableOffset)
+            return false;
+        items = readBigEndian(data + contents + 1, bytes);
+        contents += 1 + bytes;
+        return true;
+    };
+    // Dictionary keys must be strings without a zero character (ASCII,
+    // UTF-16 or UTF-8); libplist asserts on anything else.
+    const auto validKey = [&](uint64_t key) -> bool
+    {
+        if (key >= count)
+            return false;
+        const uint64_t at = offsetOf(key);
+        if (at < 8 || at >= tableOffset)
+            return false;
+        const uint8_t kind = data[at] >> 4;
+        uint64_t chars = 0;
+        uint64_t contents = 0;
+        if ((kind != 0x5 && kind != 0x6 && kind != 0x7) || !countOf(at, chars, contents))
+            return false;
+        const uint64_t width = kind == 0x6 ? 2 : 1;
+        if (chars > (tableOffset - contents) / width)
+            return false;
+        for (uint64_t c = 0; c < chars; ++c)
+        {
+            const uint8_t* unit = data + contents + c * width;
+            if (unit[0] == 0 && (width == 1 || unit[1] == 0))
+                return false;
+        }
+        return true;
+    };
     // Children of an object: the references of an array, set or dictionary.
     const auto children = [&](uint64_t object, uint64_t& first, uint64_t& n) -> bool
     {
@@ -103,25 +144,21 @@ const char* checkBinaryGraph(const uint8_t* data, size_t length, int maxDepth)
         n = 0;
         if (at < 8 || at >= tableOffset)
             return false;
-        const uint8_t marker = data[at];
-        const uint8_t kind = marker >> 4;
+        const uint8_t kind = data[at] >> 4;
         if (kind != 0xA && kind != 0xC && kind != 0xD)
             return true;
-        uint64_t items = marker & 0x0F;
-        uint64_t pos = at + 1;
-        if (items == 0x0F)
-        {
-            if (pos >= tableOffset || (data[pos] >> 4) != 0x1)
-                return false;
-            const size_t bytes = size_t{1} << (data[pos] & 0x0F);
-            if (bytes > 8 || pos + 1 + bytes > tableOffset)
-                return false;
-            items = readBigEndian(data + pos + 1, bytes);
-            pos += 1 + bytes;
-        }
+        uint64_t items = 0;
+        uint64_t pos = 0;
+        if (!countOf(at, items, pos))
+            return false;
         const uint64_t refs = kind == 0xD ? items * 2 : items;
         if (items > tableOffset || refs > (tableOffset - pos) / refSize)
             return false;
+        for (uint64_t k = 0; kind == 0xD && k < items; ++k)
+        {
+            if (!validKey(readBigEndian(data + pos + k * refSize, refSize)))
+                return false;
+        }
         first = pos;
         n = refs;
         return true;
@@ -364,7 +401,13 @@ struct Writer
             return fail("property list nested too deeply");
         const CFTypeID type = CFGetTypeID(value);
         if (type == CFStringGetTypeID())
-            return plist_new_string(fxStringUTF8(static_cast<CFStringRef>(value))->c_str());
+        {
+            // libplist takes C strings: a zero inside would cut the text short.
+            const std::string& text = *fxStringUTF8(static_cast<CFStringRef>(value));
+            if (text.find('\0') != std::string::npos)
+                return fail("string with a zero character");
+            return plist_new_string(text.c_str());
+        }
         if (type == CFBooleanGetTypeID())
             return plist_new_bool(CFBooleanGetValue(static_cast<CFBooleanRef>(value)));
         if (type == CFNumberGetTypeID())
@@ -421,6 +464,8 @@ struct Writer
             const std::string* key = fxStringUTF8(static_cast<CFStringRef>(keys[i]));
             if (key == nullptr)
                 return fail("dictionary key that is not a string");
+            if (key->find('\0') != std::string::npos)
+                return fail("dictionary key with a zero character");
             plist_t item = convert(values[i], depth + 1);
             if (item == nullptr)
                 return nullptr;
