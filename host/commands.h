@@ -27,6 +27,11 @@ struct Command
 // The table of subcommands, in the order --help lists them.
 std::span<const Command> commands();
 
+// The subcommands (info.cpp, render.cpp, bench.cpp).
+int runInfo(std::span<char* const> args);
+int runRender(std::span<char* const> args);
+int runBench(std::span<char* const> args);
+
 // Prints "fxhost: <message>" as one line on stderr and answers kExitUsage.
 int usageError(std::string_view message);
 

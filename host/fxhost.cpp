@@ -17,8 +17,8 @@ void printHelp(std::FILE* out)
         std::string line = std::string(command.name);
         if (!command.synopsis.empty())
             line += " " + std::string(command.synopsis);
-        std::fprintf(out, "  %s\n      %.*s\n", line.c_str(), static_cast<int>(command.summary.size()),
-                     command.summary.data());
+        std::fprintf(out, "  %s\n      %.*s\n", line.c_str(),
+                     static_cast<int>(command.summary.size()), command.summary.data());
     }
 }
 

@@ -6,8 +6,11 @@
 #include "aeffeditor.h"
 #include "audioeffectx.h"
 
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <new>
+#include <thread>
 
 namespace
 {
@@ -87,6 +90,9 @@ public:
         : AudioEffectX(audioMaster, kTestEffectPrograms, kTestEffectParams)
     {
         gProbe.object = static_cast<AudioEffect*>(this);
+        // Switches for host tests, which cannot reach the probe.
+        crashInProcess_ = std::getenv("FX_TEST_EFFECT_CRASH") != nullptr;
+        slowProcess_ = std::getenv("FX_TEST_EFFECT_SLOW") != nullptr;
         if (gProbe.withEditor)
             setEditor(new TestEditor(this));
     }
@@ -95,17 +101,27 @@ public:
     // Output = input x 2 x parameter 0: unity at the default of one half.
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override
     {
+        if (crashInProcess_)
+            std::abort();
+        if (slowProcess_)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
         const float gain = 2.0f * gain_;
-        for (int channel = 0; channel < 2; ++channel)
+        for (int channel = 0; channel < cEffect.numOutputs; ++channel)
+        {
+            const float* in = input(inputs, channel);
             for (VstInt32 i = 0; i < sampleFrames; ++i)
-                outputs[channel][i] = gain * inputs[channel][i];
+                outputs[channel][i] = gain * in[i];
+        }
     }
     void process(float** inputs, float** outputs, VstInt32 sampleFrames) override
     {
         const float gain = 2.0f * gain_;
-        for (int channel = 0; channel < 2; ++channel)
+        for (int channel = 0; channel < cEffect.numOutputs; ++channel)
+        {
+            const float* in = input(inputs, channel);
             for (VstInt32 i = 0; i < sampleFrames; ++i)
-                outputs[channel][i] += gain * inputs[channel][i];
+                outputs[channel][i] += gain * in[i];
+        }
     }
 
     void setParameter(VstInt32 index, float value) override
@@ -170,10 +186,17 @@ public:
     }
 
 private:
+    // One input feeds every output.
+    const float* input(float** inputs, int channel) const
+    {
+        return inputs[channel < cEffect.numInputs ? channel : 0];
+    }
     VstIntPtr run(ProbeServiceCall& call);
     void setFlagThroughSetter(VstIntPtr setter, bool state);
 
     float gain_ = 0.5f;
+    bool crashInProcess_ = false;
+    bool slowProcess_ = false;
 };
 
 VstIntPtr asInt(const void* p)
@@ -365,7 +388,7 @@ AudioEffect* createEffectInstance(audioMasterCallback audioMaster)
     ++gProbe.factoryCalls;
     if (gProbe.factoryThrows)
         throw std::bad_alloc();
-    if (gProbe.factoryReturnsNull)
+    if (gProbe.factoryReturnsNull || std::getenv("FX_TEST_EFFECT_REFUSE"))
         return nullptr;
     return new TestEffect(gProbe.withoutHostCallback ? nullptr : audioMaster);
 }
