@@ -562,7 +562,9 @@ TEST(Multimode, TwoPassesInDoublePrecision)
                 ++singleDiffers;
         }
         if (type == 0)
+        {
             EXPECT_GT(singleDiffers, 0);
+        }
     }
 }
 

@@ -102,7 +102,9 @@ TEST_F(FuzzParameters, HostValuesToNaturalValues)
         EXPECT_NEAR(manager.getNaturalValue(c.id), c.natural, c.tolerance)
             << "id " << c.id << " vst " << c.vst;
         if (!std::isnan(c.vst))
+        {
             EXPECT_EQ(manager.getVSTvalue(c.id), c.vst); // stored as given
+        }
     }
     manager.setVSTvalue(3, 0.5f);
     EXPECT_EQ(valueString(manager, 3), "Off");
@@ -290,11 +292,14 @@ TEST(ParamManager, BeatDivisions)
         manager.setVSTvalue(1, c.vst);
         const float natural = manager.getNaturalValue(1);
         if (std::isnan(c.natural))
+        {
             EXPECT_TRUE(std::isnan(natural));
+        }
         else
+        {
             EXPECT_EQ(natural, c.natural) << c.vst;
-        if (!std::isnan(c.natural))
             EXPECT_EQ(manager.getDSPValue(1), c.dsp) << c.vst;
+        }
         EXPECT_EQ(valueString(manager, 1), c.display) << c.vst;
     }
     manager.setNaturalValue(1, 7.0f);
