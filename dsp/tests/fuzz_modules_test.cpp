@@ -32,6 +32,7 @@ TEST(DistortionCurve, KeepsTheMeasuredPointsAndTheirShape)
     const float* table = mxr_distortion_plus_data;
     for (const auto& [index, value] : kMeasured)
         EXPECT_EQ(table[index], value) << "entry " << index;
+    EXPECT_EQ(table[1], -0.987793f); // the lowest entry a full-scale input reads
 
     for (int i = 1; i < MXR_DISTORTION_PLUS_SIZE; ++i)
         EXPECT_GT(table[i], table[i - 1]) << "entry " << i;
@@ -67,12 +68,12 @@ TEST(DistMxr, ReferenceResults)
 {
     const float* table = mxr_distortion_plus_data;
     const MxrCase cases[] = {
-        {0.0f, 1.0f, 0.0f, 0.001333f},  // silence reads entry 256
-        {0.0f, 1.0f, 1.0f, 0.980730f},  // top of the curve
-        {0.0f, 1.0f, -1.0f, table[1]},  // -1 reads entry 1, never entry 0
-        {0.0f, 1.0f, 5.0f, 0.980730f},  // clipped
-        {0.0f, 1.0f, -5.0f, table[1]},  // clipped
-        {1.0f, 1.0f, 0.05f, 0.980730f}, // driven to about 1.62, clipped
+        {0.0f, 1.0f, 0.0f, 0.001333f},   // silence reads entry 256
+        {0.0f, 1.0f, 1.0f, 0.980730f},   // top of the curve
+        {0.0f, 1.0f, -1.0f, -0.987793f}, // -1 reads entry 1, never entry 0
+        {0.0f, 1.0f, 5.0f, 0.980730f},   // clipped
+        {0.0f, 1.0f, -5.0f, table[1]},   // clipped
+        {1.0f, 1.0f, 0.05f, 0.980730f},  // driven to about 1.62, clipped
         {1.0f, 0.5f, 0.05f, 0.5f * 0.980730f},
         {0.0f, 0.25f, 0.0f, static_cast<float>(0.001333f * 0.25)},
         {0.0f, 1.0f, kInf, 0.980730f},

@@ -2,13 +2,13 @@
  * Writes the C source of mxr_distortion_plus_data, the 512-point transfer
  * curve of dist_mxr.
  *
- * The curve is known at 39 measured points (the knots below). Entries between
+ * The curve is known at 40 measured points (the knots below). Entries between
  * them come from a monotone piecewise-cubic Hermite interpolation (PCHIP: the
  * knot slopes are the weighted harmonic means of the neighbouring chord
  * slopes, zero where the chords change sign, one-sided three-point slopes at
  * the ends, limited so the curve never overshoots). The interpolation runs
  * separately on each side of the centre kink:
- *   - left branch: knots 0, 16, ..., 240 and 254;
+ *   - left branch: knots 0, 1, 16, 32, ..., 240 and 254;
  *   - the centre, written out: 255 = 0.0, then 256, 257, 258 rising by
  *     0.001333 per step (257 = 0.002666);
  *   - right branch: knots 259, 272, 288, ..., 496 and 511.
@@ -30,10 +30,10 @@ typedef struct
 } knot;
 
 static const knot kLeftKnots[] = {
-    {0, -0.988682},   {16, -0.966766},  {32, -0.939727},  {48, -0.909791},  {64, -0.876845},
-    {80, -0.840288},  {96, -0.799950},  {112, -0.755068}, {128, -0.705182}, {144, -0.649595},
-    {160, -0.585544}, {176, -0.514007}, {192, -0.431714}, {208, -0.337715}, {224, -0.231045},
-    {240, -0.112705}, {254, -0.003420},
+    {0, -0.988682},   {1, -0.987793},   {16, -0.966766},  {32, -0.939727},  {48, -0.909791},
+    {64, -0.876845},  {80, -0.840288},  {96, -0.799950},  {112, -0.755068}, {128, -0.705182},
+    {144, -0.649595}, {160, -0.585544}, {176, -0.514007}, {192, -0.431714}, {208, -0.337715},
+    {224, -0.231045}, {240, -0.112705}, {254, -0.003420},
 };
 
 static const knot kCentre[] = {
