@@ -187,3 +187,76 @@ template <typename F> std::vector<unsigned char> makeBmp(int w, int h, F pixel)
 }
 
 } // namespace guitest
+
+#include "fxwindow/window.h"
+
+#include <memory>
+
+namespace guitest
+{
+
+// A frame on an offscreen window, with helpers that inject user input.
+struct HeadlessFrame
+{
+    explicit HeadlessFrame(CCoord width = 100, CCoord height = 100,
+                           CEditorInterface* editor = nullptr)
+        : frame(new CFrame(CRect(0, 0, width, height), fxwin::Window::createHeadless(width, height),
+                           editor))
+    {
+    }
+    ~HeadlessFrame() { frame->forget(); }
+    HeadlessFrame(const HeadlessFrame&) = delete;
+    HeadlessFrame& operator=(const HeadlessFrame&) = delete;
+
+    fxwin::Window& window() { return *frame->getPlatformWindow(); }
+    cairo_surface_t* surface() { return window().surface(); }
+
+    void click(int x, int y, int button = 1, uint32_t modifiers = 0)
+    {
+        fxwin::Event event;
+        event.type = fxwin::EventType::buttonPress;
+        event.x = x;
+        event.y = y;
+        event.button = button;
+        event.state = modifiers;
+        window().inject(event);
+        event.type = fxwin::EventType::buttonRelease;
+        window().inject(event);
+        window().processEvents(0);
+    }
+    void scroll(int x, int y, double dx, double dy, uint32_t modifiers = 0)
+    {
+        fxwin::Event event;
+        event.type = fxwin::EventType::scroll;
+        event.x = x;
+        event.y = y;
+        event.dx = dx;
+        event.dy = dy;
+        event.state = modifiers;
+        window().inject(event);
+        window().processEvents(0);
+    }
+    void key(uint32_t keysym, uint32_t character = 0, uint32_t modifiers = 0)
+    {
+        fxwin::Event event;
+        event.type = fxwin::EventType::keyPress;
+        event.keysym = keysym;
+        event.character = character;
+        event.state = modifiers;
+        window().inject(event);
+        window().processEvents(0);
+    }
+    void giveKeyboardFocus()
+    {
+        fxwin::Event event;
+        event.type = fxwin::EventType::focusIn;
+        window().inject(event);
+        window().processEvents(0);
+    }
+    // Handles the draw request the window sends when it appears.
+    void showWindow() { frame->idle(); }
+
+    CFrame* frame;
+};
+
+} // namespace guitest
