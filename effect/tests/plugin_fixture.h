@@ -44,6 +44,5 @@ protected:
     // What the host answers to an opcode (default 0; version: 2400).
     void answer(VstInt32 opcode, VstIntPtr value);
 
-
     AEffect* effect = nullptr;
 };

@@ -5,6 +5,7 @@
 
 #include "aeffeditor.h"
 #include "audioeffectx.h"
+#include "bundlelocation.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -199,6 +200,38 @@ private:
     bool slowProcess_ = false;
 };
 
+constexpr CFIndex kPathRoom = 1024;
+
+// The path of gBundleRef's folder into text; 0 without a bundle.
+VstIntPtr copyBundlePath(char* text)
+{
+    text[0] = 0;
+    if (!gBundleRef)
+        return 0;
+    CFURLRef url = CFBundleCopyBundleURL(gBundleRef);
+    const bool ok = url && CFURLGetFileSystemRepresentation(
+                               url, true, reinterpret_cast<uint8_t*>(text), kPathRoom);
+    if (url)
+        CFRelease(url);
+    return ok ? 1 : 0;
+}
+
+// Looks the resource named in text up in gBundleRef and answers its path.
+VstIntPtr copyResourcePath(char* text)
+{
+    if (!gBundleRef)
+        return 0;
+    CFStringRef name = CFStringCreateWithCString(nullptr, text, kCFStringEncodingUTF8);
+    CFURLRef url = CFBundleCopyResourceURL(gBundleRef, name, nullptr, nullptr);
+    CFRelease(name);
+    text[0] = 0;
+    const bool ok = url && CFURLGetFileSystemRepresentation(
+                               url, true, reinterpret_cast<uint8_t*>(text), kPathRoom);
+    if (url)
+        CFRelease(url);
+    return ok ? 1 : 0;
+}
+
 VstIntPtr asInt(const void* p)
 {
     return reinterpret_cast<VstIntPtr>(p);
@@ -338,8 +371,13 @@ VstIntPtr TestEffect::run(ProbeServiceCall& call)
         setEditor(nullptr);
         return 0;
     case kLocateBundle:
+        InitMachOLibrary();
+        return copyBundlePath(static_cast<char*>(p));
     case kReleaseBundle:
-        return 0;
+        ExitMachOLibrary();
+        return gBundleRef != nullptr;
+    case kFindResource:
+        return copyResourcePath(static_cast<char*>(p));
     }
     return 0;
 }

@@ -99,8 +99,9 @@ enum ProbeService : VstInt32
     kCopySpeaker,           // ptr = VstSpeakerProperties* [2] {to, from}
     kMatchArrangement,      // ptr = VstSpeakerArrangement** to, ptr2 = from
     kSetEditorNull,
-    kLocateBundle,  // InitMachOLibrary, then the bundle's path into ptr (char[1024])
-    kReleaseBundle, // ExitMachOLibrary
+    kLocateBundle,  // InitMachOLibrary, then the bundle's path into ptr (char[1024]); 1 if set
+    kReleaseBundle, // ExitMachOLibrary; 1 while gBundleRef is still set
+    kFindResource,  // ptr (char[1024]): a resource name in, its path out
 };
 
 enum SetterId : VstInt32
