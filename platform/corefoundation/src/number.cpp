@@ -6,7 +6,7 @@
 
 struct FxCFBoolean final : FxCFObject
 {
-    explicit FxCFBoolean(bool v) : FxCFObject(kFxTypeBoolean, true), value(v) {}
+    constexpr explicit FxCFBoolean(bool v) : FxCFObject(kFxTypeBoolean, true), value(v) {}
     const bool value;
 };
 
@@ -28,8 +28,10 @@ struct FxCFNumber final : FxCFObject
 namespace
 {
 
-const FxCFBoolean sTrue(true);
-const FxCFBoolean sFalse(false);
+// Constant-initialised, so they are whole before any static constructor of
+// another file can use them.
+constinit const FxCFBoolean sTrue(true);
+constinit const FxCFBoolean sFalse(false);
 
 // The storage type of each requested type on this platform (LP64).
 CFNumberType storageType(CFNumberType type)

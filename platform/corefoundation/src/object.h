@@ -22,7 +22,8 @@ enum FxTypeID : CFTypeID
 
 struct FxCFObject
 {
-    explicit FxCFObject(CFTypeID type, bool constant = false) : typeID(type), isConstant(constant)
+    constexpr explicit FxCFObject(CFTypeID type, bool constant = false)
+        : typeID(type), isConstant(constant)
     {
     }
     FxCFObject(const FxCFObject&) = delete;

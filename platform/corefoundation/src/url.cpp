@@ -45,6 +45,37 @@ size_t lastSlash(const std::string& path)
     return path.rfind('/');
 }
 
+// The folder holding the last component of a normalised path.
+std::string parentOf(const std::string& path)
+{
+    if (path == "/")
+        return path;
+    const size_t slash = lastSlash(path);
+    const bool relativeName = slash == std::string::npos;
+    const std::string last = relativeName ? path : path.substr(slash + 1);
+    std::string parent;
+    if (last == "..")
+    {
+        // Removing ".." means going one level further up.
+        parent = path;
+        parent.append("/..");
+    }
+    else if (last == ".")
+    {
+        parent = relativeName ? std::string() : path.substr(0, slash);
+        parent.append(relativeName ? ".." : "/..");
+    }
+    else if (relativeName)
+    {
+        parent = ".";
+    }
+    else
+    {
+        parent = slash == 0 ? "/" : path.substr(0, slash);
+    }
+    return parent;
+}
+
 } // namespace
 
 bool FxCFURL::equals(const FxCFObject& other) const
@@ -103,33 +134,7 @@ CFURLRef CFURLCreateCopyDeletingLastPathComponent(CFAllocatorRef alloc, CFURLRef
     const FxCFURL* url = urlOf(ref);
     if (!fxAllocatorAccepted(alloc) || url == nullptr)
         return nullptr;
-    const std::string& path = url->path;
-    std::string parent;
-    if (path == "/")
-    {
-        parent = "/";
-    }
-    else
-    {
-        const size_t slash = lastSlash(path);
-        const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
-        if (last == "." || last == "..")
-        {
-            // Removing "." or ".." means going one level further up.
-            parent = last == "."
-                         ? (slash == std::string::npos ? ".." : path.substr(0, slash) + "/..")
-                         : path + "/..";
-        }
-        else if (slash == std::string::npos)
-        {
-            parent = ".";
-        }
-        else
-        {
-            parent = slash == 0 ? "/" : path.substr(0, slash);
-        }
-    }
-    return new FxCFURL(parent, true, url->base);
+    return new FxCFURL(parentOf(url->path), true, url->base);
 }
 
 CFURLRef CFURLCreateCopyAppendingPathComponent(CFAllocatorRef alloc, CFURLRef ref,

@@ -101,5 +101,23 @@ int main(int argc, char** argv)
         }
         CFRelease(seed.plist);
     }
+    // Hand-written XML with the constructs a writer never produces.
+    const char* const texts[] = {
+        "<plist><dict><key>a</key><string>1</string><key>a</key><string>2</string></dict></plist>",
+        "<plist><string><![CDATA[x<y]]>&amp;&#233;&#x2122;</string></plist>",
+        ("<!-- note --><plist><array><true/><false/><real>-1.5e-7</real><data>AAEC/w==</data>"
+         "<integer>-0x10</integer></array></plist>"),
+        "<?xml version=\"1.0\"?><!DOCTYPE plist><plist version=\"1.0\"><dict/></plist>",
+    };
+    int n = 0;
+    for (const char* text : texts)
+    {
+        const std::string path = folder + "/text" + std::to_string(++n) + ".xml.plist";
+        FILE* file = std::fopen(path.c_str(), "wb");
+        if (file == nullptr || std::fputs(text, file) < 0)
+            status = 1;
+        if (file != nullptr)
+            std::fclose(file);
+    }
     return status;
 }
