@@ -11,7 +11,8 @@ TestUnit::TestUnit(ComponentInstance instance)
 {
     if (mOptions.indexedGlobals)
         Globals()->UseIndexedParameters(2);
-    Globals()->SetParameter(kGainParameter, 1.0f);
+    if (mOptions.withGain)
+        Globals()->SetParameter(kGainParameter, 1.0f);
 }
 
 UInt32 TestUnit::SupportedNumChannels(const AUChannelInfo** outInfo)

@@ -25,6 +25,7 @@ struct TestUnitOptions
     std::vector<AUChannelInfo> channels{{2, 2}};
     bool supportsTail = false;
     bool indexedGlobals = false;
+    bool withGain = true;
 };
 
 struct SliceRecord

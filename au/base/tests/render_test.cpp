@@ -308,7 +308,9 @@ TEST_F(Render, NotificationsChangeFromAnotherThreadWhileRendering)
                 ++renders;
             }
         });
-    for (int round = 0; round < 2000; ++round)
+    while (renders.load() == 0)
+        std::this_thread::yield();
+    for (int round = 0; round < 2000 || renders.load() < 200; ++round)
     {
         NotificationLog& log = logs[round % 4];
         AudioUnitAddRenderNotify(unit, Notification, &log);
