@@ -35,7 +35,11 @@ struct FxCFDictionary final : FxCFObject
         CFHashCode keyHash;
     };
     // The entry of key, or null.
-    Entry* find(const void* key);
+    const Entry* find(const void* key) const;
+    Entry* find(const void* key)
+    {
+        return const_cast<Entry*>(static_cast<const FxCFDictionary*>(this)->find(key));
+    }
     void set(const void* key, const void* value);
     void remove(const void* key);
     void clear();

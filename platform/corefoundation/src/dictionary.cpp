@@ -76,11 +76,11 @@ FxCFDictionary::~FxCFDictionary()
     clear();
 }
 
-FxCFDictionary::Entry* FxCFDictionary::find(const void* key)
+const FxCFDictionary::Entry* FxCFDictionary::find(const void* key) const
 {
     const CFHashCode h =
         keyCallBacks.hash != nullptr ? keyCallBacks.hash(key) : reinterpret_cast<CFHashCode>(key);
-    for (auto& entry : entries)
+    for (const auto& entry : entries)
     {
         if (entry.key == key)
             return &entry;
@@ -144,7 +144,7 @@ bool FxCFDictionary::valuesEqual(const void* a, const void* b) const
 
 bool FxCFDictionary::equals(const FxCFObject& other) const
 {
-    auto& d = const_cast<FxCFDictionary&>(static_cast<const FxCFDictionary&>(other));
+    const auto& d = static_cast<const FxCFDictionary&>(other);
     if (entries.size() != d.entries.size())
         return false;
     for (const auto& entry : entries)
@@ -209,13 +209,13 @@ CFIndex CFDictionaryGetCount(CFDictionaryRef ref)
 
 Boolean CFDictionaryContainsKey(CFDictionaryRef ref, const void* key)
 {
-    FxCFDictionary* dict = dictionaryOf(ref);
+    const FxCFDictionary* dict = dictionaryOf(ref);
     return dict != nullptr && dict->find(key) != nullptr;
 }
 
 const void* CFDictionaryGetValue(CFDictionaryRef ref, const void* key)
 {
-    FxCFDictionary* dict = dictionaryOf(ref);
+    const FxCFDictionary* dict = dictionaryOf(ref);
     if (dict == nullptr)
         return nullptr;
     const FxCFDictionary::Entry* entry = dict->find(key);
@@ -224,7 +224,7 @@ const void* CFDictionaryGetValue(CFDictionaryRef ref, const void* key)
 
 Boolean CFDictionaryGetValueIfPresent(CFDictionaryRef ref, const void* key, const void** value)
 {
-    FxCFDictionary* dict = dictionaryOf(ref);
+    const FxCFDictionary* dict = dictionaryOf(ref);
     const FxCFDictionary::Entry* entry = dict != nullptr ? dict->find(key) : nullptr;
     if (entry == nullptr)
         return false;
