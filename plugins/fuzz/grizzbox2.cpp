@@ -1,0 +1,265 @@
+#include "grizzbox2.h"
+
+#include "csd_utilities.h"
+
+#include <xmmintrin.h>
+
+#include <cmath>
+#include <cstring>
+
+namespace
+{
+
+using Params = GrizzboxTwoParamManager;
+
+constexpr float kToneFilterQ = 0.707f;
+constexpr const char* kEffectName = "Grizzbox2";
+constexpr const char* kVendorName = "Velkorsonic, Inc.";
+
+// The host asks with 8-character buffers (9 bytes with the terminator).
+constexpr int32_t kTextLength = 8;
+
+// Loud input followed by silence sends the tone filters' recursion into
+// subnormal numbers, which the processor handles very slowly. While a block
+// is processed they are flushed to zero (results and operands); the caller's
+// floating-point mode is put back when the block is done.
+class FlushDenormals
+{
+public:
+    FlushDenormals() : saved(_mm_getcsr()) { _mm_setcsr(saved | kFlushToZero | kDenormalsAreZero); }
+    ~FlushDenormals() { _mm_setcsr(saved); }
+    FlushDenormals(const FlushDenormals&) = delete;
+    FlushDenormals& operator=(const FlushDenormals&) = delete;
+
+private:
+    static constexpr unsigned kFlushToZero = 0x8000;
+    static constexpr unsigned kDenormalsAreZero = 0x0040;
+    const unsigned saved;
+};
+
+bool isStomped(float stomp)
+{
+    // A NaN counts as on, like any other non-zero value.
+    return stomp != 0.0f;
+}
+
+} // namespace
+
+grizzbox2::grizzbox2(audioMasterCallback audioMaster)
+    : AudioEffectX(audioMaster, 1, Params::kNumParams), params(std::make_unique<Params>())
+{
+    cEffect.numInputs = 2;
+    cEffect.numOutputs = 2;
+    canProcessReplacing(true);
+    setUniqueID(fourCharCode('V', 'K', 'f', '6'));
+
+    stomp.store(params->getNaturalValue(Params::kStompSwitch), std::memory_order_relaxed);
+
+    dist_mxr_init(&distortion);
+    dist_mxr_set_attr(&distortion, DIST_MXR_ATTR_GAIN,
+                      params->getNaturalValue(Params::kFuzzAmount));
+    dist_mxr_set_attr(
+        &distortion, DIST_MXR_ATTR_LEVEL,
+        csd_utilities_decibels2amplitude(params->getNaturalValue(Params::kOutputLevel)));
+
+    // Tuned against whatever rate the process holds now; the host's
+    // effSetSampleRate retunes them.
+    const float cutoff = params->getNaturalValue(Params::kFilterAmount);
+    for (filter_2_pole_low_pass_struct* lowpass : {&lowpassL, &lowpassR})
+    {
+        filter_2_pole_low_pass_init(lowpass);
+        filter_2_pole_low_pass_set_attr(lowpass, FILTER_ATTR_RESONANCE, kToneFilterQ);
+        filter_2_pole_low_pass_set_attr(lowpass, FILTER_ATTR_FREQUENCY, cutoff);
+    }
+
+    // The channel counts are known before the host's first call.
+    grizzbox2::resume();
+}
+
+grizzbox2::~grizzbox2()
+{
+    filter_2_pole_low_pass_free(&lowpassL);
+    filter_2_pole_low_pass_free(&lowpassR);
+    dist_mxr_free(&distortion);
+}
+
+void grizzbox2::setParameter(VstInt32 index, float value)
+{
+    // A NaN would reach the level or the filter coefficients and silence the
+    // effect for good; a host that sends one keeps the previous value.
+    if (index < 0 || index >= Params::kNumParams || std::isnan(value))
+        return;
+
+    params->setVSTvalue(index, value);
+    const float natural = params->getNaturalValue(index);
+    switch (index)
+    {
+    case Params::kFuzzAmount:
+        dist_mxr_set_attr(&distortion, DIST_MXR_ATTR_GAIN, natural);
+        break;
+    case Params::kFilterAmount:
+        filter_2_pole_low_pass_set_attr(&lowpassL, FILTER_ATTR_FREQUENCY, natural);
+        filter_2_pole_low_pass_set_attr(&lowpassR, FILTER_ATTR_FREQUENCY, natural);
+        break;
+    case Params::kOutputLevel:
+        dist_mxr_set_attr(&distortion, DIST_MXR_ATTR_LEVEL,
+                          csd_utilities_decibels2amplitude(natural));
+        break;
+    case Params::kStompSwitch:
+        stomp.store(natural, std::memory_order_relaxed);
+        break;
+    }
+}
+
+float grizzbox2::getParameter(VstInt32 index)
+{
+    if (index < 0 || index >= Params::kNumParams)
+        return 0.0f;
+    return params->getVSTvalue(index);
+}
+
+void grizzbox2::getParameterName(VstInt32 index, char* text)
+{
+    if (!text)
+        return;
+    text[0] = 0;
+    if (index >= 0 && index < Params::kNumParams)
+        params->getName(index, text, kTextLength);
+}
+
+void grizzbox2::getParameterLabel(VstInt32 index, char* text)
+{
+    if (!text)
+        return;
+    text[0] = 0;
+    if (index >= 0 && index < Params::kNumParams)
+        params->getUnitsName(index, text, kTextLength);
+}
+
+void grizzbox2::getParameterDisplay(VstInt32 index, char* text)
+{
+    if (!text)
+        return;
+    text[0] = 0;
+    if (index >= 0 && index < Params::kNumParams)
+        params->getValueString(index, text, kTextLength);
+}
+
+void grizzbox2::setSampleRate(float newSampleRate)
+{
+    csd_set_attr(CSD_ATTR_SAMPLING_RATE, newSampleRate);
+    const float cutoff = params->getNaturalValue(Params::kFilterAmount);
+    filter_2_pole_low_pass_set_attr(&lowpassL, FILTER_ATTR_FREQUENCY, cutoff);
+    filter_2_pole_low_pass_set_attr(&lowpassR, FILTER_ATTR_FREQUENCY, cutoff);
+}
+
+void grizzbox2::suspend()
+{
+    filter_2_pole_low_pass_clear(&lowpassL);
+    filter_2_pole_low_pass_clear(&lowpassR);
+}
+
+void grizzbox2::resume()
+{
+    // Pin 1 is the second pin. The base resume would ask the host for MIDI,
+    // which this effect does not want.
+    inputChannels = isInputConnected(1) ? 2 : 1;
+    outputChannels = isOutputConnected(1) ? 2 : 1;
+}
+
+void grizzbox2::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames)
+{
+    if (sampleFrames <= 0 || !inputs || !outputs || !inputs[0] || !outputs[0])
+        return;
+    const FlushDenormals flushDenormals;
+
+    // Only the pins in use are read: a host with one output pin connected
+    // may hand over an array of one pointer.
+    if (outputChannels < 2 || !outputs[1])
+    {
+        processMono(inputs[0], outputs[0], sampleFrames);
+        return;
+    }
+    const float* inR = inputChannels == 2 && inputs[1] ? inputs[1] : inputs[0];
+    processStereo(inputs[0], inR, outputs[0], outputs[1], sampleFrames);
+}
+
+void grizzbox2::processMono(const float* in, float* out, VstInt32 frames)
+{
+    for (VstInt32 i = 0; i < frames; ++i)
+    {
+        const float x = in[i];
+        // Re-read every frame: a switch during the block acts at the next frame.
+        if (isStomped(stomp.load(std::memory_order_relaxed)))
+            out[i] = filter_2_pole_low_pass_dsp(&lowpassL, dist_mxr_dsp(&distortion, x));
+        else
+            out[i] = x;
+    }
+}
+
+void grizzbox2::processStereo(const float* inL, const float* inR, float* outL, float* outR,
+                              VstInt32 frames)
+{
+    for (VstInt32 i = 0; i < frames; ++i)
+    {
+        // Both inputs are read before either output is written: with one input
+        // pin in use, inR may be the same buffer as outL.
+        const float left = inL[i];
+        const float right = inR[i];
+        if (isStomped(stomp.load(std::memory_order_relaxed)))
+        {
+            const float a = dist_mxr_dsp(&distortion, left);
+            const float b = dist_mxr_dsp(&distortion, right);
+            outL[i] = filter_2_pole_low_pass_dsp(&lowpassL, a);
+            outR[i] = filter_2_pole_low_pass_dsp(&lowpassR, b);
+        }
+        else
+        {
+            outL[i] = left;
+            outR[i] = right;
+        }
+    }
+}
+
+bool grizzbox2::getEffectName(char* name)
+{
+    if (!name)
+        return false;
+    std::strcpy(name, kEffectName);
+    return true;
+}
+
+bool grizzbox2::getVendorString(char* text)
+{
+    if (!text)
+        return false;
+    std::strcpy(text, kVendorName);
+    return true;
+}
+
+bool grizzbox2::getProductString(char* text)
+{
+    if (!text)
+        return false;
+    std::strcpy(text, kEffectName);
+    return true;
+}
+
+VstInt32 grizzbox2::canDo(char* text)
+{
+    if (!text)
+        return 0;
+    static constexpr const char* kCanDo[] = {"plugAsChannelInsert", "plugAsSend", "1in1out",
+                                             "1in2out", "2in2out"};
+    for (const char* capability : kCanDo)
+    {
+        if (std::strcmp(text, capability) == 0)
+            return 1;
+    }
+    return 0;
+}
+
+AudioEffect* createEffectInstance(audioMasterCallback audioMaster)
+{
+    return new grizzbox2(audioMaster);
+}
