@@ -155,9 +155,10 @@ void CFrame::idle()
         return;
     if (window)
         window->processEvents(0);
-    if (!bOpenFlag || (window && !window->isMapped()) || bFirstDraw)
+    if (!bOpenFlag || bFirstDraw || !isDirty())
         return;
-    if (!isDirty())
+    // A collapsed or hidden host window is not drawn into.
+    if (window && !window->isMapped())
         return;
     CDrawContext* context = createDrawContext();
     update(context);

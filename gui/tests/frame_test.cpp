@@ -352,3 +352,35 @@ TEST(FrameTest, ScreenshotToPng)
 }
 
 } // namespace
+
+namespace
+{
+
+TEST(FrameTest, ContextOnAHostSurfaceIsTheFramesCurrentContext)
+{
+    HeadlessFrame h(40, 30);
+    auto* view = new RecordingView(CRect(0, 0, 10, 10), kRedCColor);
+    h.frame->addView(view);
+    cairo_surface_t* hostSurface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 40, 30);
+    cairo_t* host = cairo_create(hostSurface);
+    cairo_set_source_rgb(host, 0, 1, 0);
+    {
+        auto* context = new CDrawContext(h.frame, host, nullptr);
+        EXPECT_EQ(h.frame->getCurrentContext(), context);
+        CDrawContext* handedOut = h.frame->createDrawContext();
+        EXPECT_EQ(handedOut, context);
+        EXPECT_EQ(context->getNbReference(), 2);
+        handedOut->forget();
+        h.frame->draw(context);
+        context->forget();
+    }
+    EXPECT_EQ(h.frame->getCurrentContext(), nullptr);
+    EXPECT_TRUE(isColor(pixelAt(hostSurface, 5, 5), 255, 0, 0)) << "drawn on the host's surface";
+    // The host's own state came back unchanged.
+    cairo_paint(host);
+    EXPECT_TRUE(isColor(pixelAt(hostSurface, 5, 5), 0, 255, 0));
+    cairo_destroy(host);
+    cairo_surface_destroy(hostSurface);
+}
+
+} // namespace

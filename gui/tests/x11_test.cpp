@@ -113,6 +113,16 @@ TEST_F(X11Test, EmbeddedFrameGetsClicksAndRedrawsOnIdle)
     XSync(display, False);
     EXPECT_EQ(pixelOf(child, 60, 50), 0x0000fful);
 
+    // A hidden host window is not drawn into; the view waits until it shows.
+    XUnmapWindow(display, parent);
+    XSync(display, False);
+    view->setDirty(true);
+    frame->idle();
+    EXPECT_EQ(view->draws, draws + 1);
+    XMapRaised(display, parent);
+    XSync(display, False);
+    EXPECT_TRUE(idleUntil(frame, [&] { return view->draws > draws + 1; }));
+
     // The host cannot size windows here, so the frame sizes the host's window.
     EXPECT_TRUE(frame->setSize(250, 180));
     XWindowAttributes attributes;

@@ -256,8 +256,6 @@ public:
                 ++dispatched;
                 continue;
             }
-            if (xevent.type == MapNotify || xevent.type == UnmapNotify)
-                mapped_ = xevent.type == MapNotify;
             Event event = translate(display_, xevent);
             if (event.type == EventType::none)
                 continue;
@@ -377,7 +375,14 @@ public:
         return state;
     }
 
-    bool isMapped() const override { return mapped_; }
+    // Viewable: mapped, and every ancestor mapped too.
+    bool isMapped() const override
+    {
+        XWindowAttributes attributes;
+        if (!XGetWindowAttributes(display_, window_, &attributes))
+            return false;
+        return attributes.map_state == IsViewable;
+    }
 
     void flush() override
     {
@@ -454,7 +459,6 @@ private:
     ::Cursor cursorHandle_ = 0;
     Cursor cursor_ = Cursor::arrow;
     int width_ = 0, height_ = 0;
-    bool mapped_ = true;
     EventHandler handler_;
 };
 
