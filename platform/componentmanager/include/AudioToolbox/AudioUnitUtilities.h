@@ -4,9 +4,10 @@
 // AUEventListenerNotify, reaches every interested listener.
 //
 // There is no run loop here: listeners are called synchronously on the thread
-// that sets the parameter or posts the event. The run-loop arguments are
-// accepted for the calling convention and ignored; so is the notification
-// interval (every change is delivered).
+// that sets the parameter, posts the event or changes the property (for a
+// render error, the render thread), under the service's lock. The run-loop
+// arguments are accepted for the calling convention and ignored; so is the
+// notification interval (every change is delivered).
 #pragma once
 
 #include <AudioUnit/AudioUnit.h>

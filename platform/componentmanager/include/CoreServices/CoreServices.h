@@ -18,6 +18,11 @@
 //
 // Threads. Registration, open and close take a lock; dispatching a call on an
 // open instance takes none and may run on any thread.
+//
+// One registry per process. A bundle carries its own copy of this layer; a
+// host that loads bundles exports these functions from its executable (CMake
+// ENABLE_EXPORTS, or -rdynamic), so that the bundle's calls bind to the
+// host's registry and listener service.
 #pragma once
 
 #include <CoreServices/MacTypes.h>
@@ -65,6 +70,7 @@ enum
 #define badComponentInstance ((OSStatus)0x80008001)
 #define badComponentSelector ((OSStatus)0x80008002)
 static const OSStatus invalidComponentID = -3000;
+static const OSStatus fnfErr = -43; // a file or folder that is not there
 
 #ifdef __cplusplus
 extern "C"
