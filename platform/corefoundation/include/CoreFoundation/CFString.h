@@ -46,9 +46,21 @@ CFIndex CFStringGetMaximumSizeForEncoding(CFIndex length, CFStringEncoding encod
 CFComparisonResult CFStringCompare(CFStringRef a, CFStringRef b, CFStringCompareFlags options);
 
 // Constant strings for literals; each distinct text is made once and lives
-// as long as the process.
+// as long as the process. Making one takes a lock, so in C++ each use keeps
+// its string in a local static: after the first pass CFSTR costs a load and
+// is safe on the audio thread.
 CFStringRef FxCFStringMakeConstant(const char* utf8);
+#ifdef __cplusplus
+#define CFSTR(literal)                                                                             \
+    (                                                                                              \
+        []() noexcept -> CFStringRef                                                               \
+        {                                                                                          \
+            static const CFStringRef fxConstantString = FxCFStringMakeConstant("" literal "");     \
+            return fxConstantString;                                                               \
+        }())
+#else
 #define CFSTR(literal) FxCFStringMakeConstant("" literal "")
+#endif
 
 CF_EXTERN_C_END
 
