@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <thread>
 #include <vector>
 
 using namespace grizzbox2_test;
@@ -461,4 +462,53 @@ TEST(Grizzbox2Robustness, DenormalsAreFlushedWhileProcessingOnly)
     const unsigned after = _mm_getcsr();
     _mm_setcsr(callerMode);
     EXPECT_EQ(after, ownMode);
+}
+
+TEST(Grizzbox2Sound, StompSwitchActsWithinTheBlock)
+{
+    // A second thread, like a host's user interface, switches the effect off
+    // while a long block is being processed. The block then shows fuzz up to
+    // some frame and an exact passthrough from the next frame on. The switch
+    // may land after the block if the thread is slow to run, so a few blocks
+    // are tried.
+    constexpr size_t kFrames = size_t{1} << 21;
+    std::vector<float> in(kFrames);
+    for (size_t i = 0; i < kFrames; ++i)
+        in[i] = 0.2f + 0.1f * static_cast<float>(i % 997) / 997.0f;
+    std::vector<float> out(kFrames);
+
+    int switchedWithin = 0;
+    for (int attempt = 0; attempt < 8 && switchedWithin == 0; ++attempt)
+    {
+        Plugin plugin({false, false});
+        plugin.set(0, 1.0f);
+        plugin.set(2, 1.0f);
+        std::fill(out.begin(), out.end(), std::nanf(""));
+        std::thread user(
+            [&]
+            {
+                // Wait until the block is under way.
+                const volatile float* watched = out.data() + 1000;
+                while (std::isnan(*watched))
+                    std::this_thread::yield();
+                plugin.set(3, 0.0f);
+            });
+        float* inputs[1] = {in.data()};
+        float* outputs[1] = {out.data()};
+        plugin.record()->processReplacing(plugin.record(), inputs, outputs,
+                                          static_cast<VstInt32>(kFrames));
+        user.join();
+
+        size_t firstClean = 0;
+        while (firstClean < kFrames && !sameBits(out[firstClean], in[firstClean]))
+            ++firstClean;
+        ASSERT_GT(firstClean, 1000u);
+        for (size_t i = 8; i < firstClean; ++i) // past the tone filter's first rise
+            ASSERT_GT(out[i], 0.5f) << "fuzzed frame " << i;
+        for (size_t i = firstClean; i < kFrames; ++i)
+            ASSERT_TRUE(sameBits(out[i], in[i])) << "frame " << i << " after the switch";
+        if (firstClean < kFrames)
+            ++switchedWithin;
+    }
+    EXPECT_EQ(switchedWithin, 1) << "the switch never landed inside a block";
 }
