@@ -79,6 +79,14 @@ void grumbochorus::setParameter(VstInt32 index, float value)
     if (index == kSpeed)
         lfo->setSpeed(0.5f + 10.0f * value * value);
     params[index] = value;
+
+#ifdef FX_AU_ADAPTER
+    // The Audio Unit's parameter store follows, and an open view is told.
+    AUBase::SetParameter(static_cast<AudioUnitParameterID>(index), kAudioUnitScope_Global, 0, value,
+                         0);
+    if (editor != nullptr)
+        editor->setParameter(index, value);
+#endif
 }
 
 float grumbochorus::getParameter(VstInt32 index)

@@ -109,6 +109,17 @@ void CTirrow::setParameter(VstInt32 index, float value)
         switches[index - kLowPass] = value >= 0.5f;
         break;
     }
+
+#ifdef FX_AU_ADAPTER
+    // The Audio Unit's parameter store follows, and an open view is told.
+    AUBase::SetParameter(static_cast<AudioUnitParameterID>(index), kAudioUnitScope_Global, 0, value,
+                         0);
+    if (editor != nullptr)
+    {
+        editor->postUpdate();
+        editor->setParameter(index, value);
+    }
+#endif
 }
 
 float CTirrow::getParameter(VstInt32 index)
