@@ -580,6 +580,8 @@ bool CFrame::handleEvent(const fxwin::Event& event)
         else
             return false;
         bHasKeyboardFocus = true;
+        if (window)
+            window->takeKeyboardFocus();
         bInMouse = true;
         CDrawContext* context = createDrawContext();
         CPoint where(event.x, event.y);
@@ -625,10 +627,62 @@ bool CFrame::handleEvent(const fxwin::Event& event)
             setFocusView(nullptr);
         bHasKeyboardFocus = false;
         return true;
+    case fxwin::EventType::dragEnter:
+    case fxwin::EventType::dragMove:
+    case fxwin::EventType::dragLeave:
+    case fxwin::EventType::drop:
+        return handleDrag(event);
     case fxwin::EventType::close:
         bOpenFlag = false;
         return true;
     default:
         return false;
     }
+}
+
+// The dragged items live in one container from enter to leave or drop.
+bool CFrame::handleDrag(const fxwin::Event& event)
+{
+    if (!bDropActive)
+        return false;
+    const bool entering = event.type == fxwin::EventType::dragEnter ||
+                          (event.type == fxwin::EventType::drop && !pDragContainer);
+    if (entering)
+    {
+        if (pDragContainer)
+            pDragContainer->forget();
+        pDragContainer =
+            new CDragContainer(event.dataType.c_str(), event.data.data(), event.data.size());
+        setCursor(kCursorNotAllowed);
+    }
+    if (!pDragContainer)
+        return false;
+    CDrawContext* context = createDrawContext();
+    const CPoint where(event.x, event.y);
+    bool finished = false;
+    switch (event.type)
+    {
+    case fxwin::EventType::dragEnter:
+        onDragEnter(context, pDragContainer, where);
+        break;
+    case fxwin::EventType::dragMove:
+        onDragMove(context, pDragContainer, where);
+        break;
+    case fxwin::EventType::dragLeave:
+        onDragLeave(context, pDragContainer, where);
+        finished = true;
+        break;
+    default:
+        onDrop(context, pDragContainer, where);
+        finished = true;
+        break;
+    }
+    context->forget();
+    if (finished)
+    {
+        setCursor(kCursorDefault);
+        pDragContainer->forget();
+        pDragContainer = nullptr;
+    }
+    return true;
 }

@@ -384,3 +384,42 @@ TEST(FrameTest, ContextOnAHostSurfaceIsTheFramesCurrentContext)
 }
 
 } // namespace
+
+namespace
+{
+
+TEST(FrameTest, PlatformDragEventsReachTheViews)
+{
+    HeadlessFrame h;
+    auto* a = new RecordingView(CRect(0, 0, 50, 100), kRedCColor);
+    auto* b = new RecordingView(CRect(50, 0, 100, 100), kBlueCColor);
+    h.frame->addView(a);
+    h.frame->addView(b);
+    const auto drag = [&](fxwin::EventType type, int x)
+    {
+        fxwin::Event event;
+        event.type = type;
+        event.x = x;
+        event.y = 10;
+        event.dataType = "text/plain";
+        event.data = "gain 3";
+        h.window().inject(event);
+        h.window().processEvents(0);
+    };
+    drag(fxwin::EventType::dragEnter, 10);
+    EXPECT_EQ(h.frame->getCursor(), kCursorNotAllowed);
+    drag(fxwin::EventType::dragMove, 20);
+    drag(fxwin::EventType::dragMove, 70);
+    drag(fxwin::EventType::drop, 71);
+    EXPECT_EQ(a->log, "enter move leave ");
+    EXPECT_EQ(b->log, "enter drop leave ");
+    EXPECT_EQ(h.frame->getCursor(), kCursorDefault);
+
+    // With drops switched off nothing is routed.
+    h.frame->setDropActive(false);
+    drag(fxwin::EventType::dragEnter, 10);
+    drag(fxwin::EventType::dragLeave, 10);
+    EXPECT_EQ(a->log, "enter move leave ");
+}
+
+} // namespace

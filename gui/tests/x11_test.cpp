@@ -7,8 +7,15 @@
 #include <X11/extensions/XTest.h>
 #include <gtest/gtest.h>
 
+#include <X11/Xatom.h>
+
+#include <atomic>
 #include <chrono>
 #include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
 
 using guitest::RecordingView;
 
@@ -148,6 +155,151 @@ TEST_F(X11Test, ParentThatIsNoWindowLeavesTheFrameUnbound)
     CPoint where(5, 5);
     frame->mouse(nullptr, where, kButtonLeft);
     EXPECT_EQ(view->clicks, 1) << "the toolkit still works, it only gets no events";
+    frame->forget();
+}
+
+// Records what a drop delivers.
+class DropTarget : public RecordingView
+{
+public:
+    using RecordingView::RecordingView;
+    bool onDrop(CDrawContext* context, CDragContainer* drag, const CPoint& where) override
+    {
+        RecordingView::onDrop(context, drag, where);
+        int32_t size = 0, type = 0;
+        for (void* item = drag->first(size, type); item; item = drag->next(size, type))
+        {
+            items.emplace_back(static_cast<const char*>(item), static_cast<size_t>(size));
+            types.push_back(type);
+        }
+        return true;
+    }
+    std::vector<std::string> items;
+    std::vector<int32_t> types;
+};
+
+// The test plays the drag source of another application, speaking XDND.
+TEST_F(X11Test, FilesDroppedFromAnotherClientArriveAsPaths)
+{
+    CFrame* frame = new CFrame(CRect(0, 0, 200, 150), reinterpret_cast<void*>(parent), nullptr);
+    ASSERT_NE(frame->getPlatformWindow(), nullptr);
+    const Window target = static_cast<Window>(frame->getPlatformWindow()->nativeHandle());
+    auto* view = new DropTarget(CRect(100, 0, 200, 150), kRedCColor);
+    frame->addView(view);
+    ASSERT_TRUE(idleUntil(frame, [&] { return !frame->isFirstDrawPending(); }));
+
+    const auto atom = [&](const char* name) { return XInternAtom(display, name, False); };
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, left = 0;
+    unsigned char* aware = nullptr;
+    XGetWindowProperty(display, target, atom("XdndAware"), 0, 1, False, XA_ATOM, &type, &format,
+                       &count, &left, &aware);
+    ASSERT_NE(aware, nullptr) << "the frame's window announces that it takes drops";
+    EXPECT_EQ(*reinterpret_cast<Atom*>(aware), 5u);
+    XFree(aware);
+
+    // The source runs on its own connection and thread, as another
+    // application would: the target waits for the data while it asks.
+    std::mutex mutex;
+    std::vector<std::string> answers;
+    std::atomic<bool> stop{false};
+    std::atomic<Window> source{0};
+    const std::string uris = "file:///tmp/some%20take.wav\r\nfile:///tmp/b.aif\r\n";
+    std::thread sourceThread(
+        [&]
+        {
+            Display* own = XOpenDisplay(nullptr);
+            const Window window =
+                XCreateSimpleWindow(own, DefaultRootWindow(own), 0, 0, 1, 1, 0, 0, 0);
+            XSetSelectionOwner(own, XInternAtom(own, "XdndSelection", False), window, CurrentTime);
+            XSync(own, False);
+            source = window;
+            while (!stop)
+            {
+                while (XPending(own) > 0)
+                {
+                    XEvent event;
+                    XNextEvent(own, &event);
+                    if (event.type == SelectionRequest)
+                    {
+                        const XSelectionRequestEvent& request = event.xselectionrequest;
+                        XChangeProperty(own, request.requestor, request.property, request.target, 8,
+                                        PropModeReplace,
+                                        reinterpret_cast<const unsigned char*>(uris.data()),
+                                        static_cast<int>(uris.size()));
+                        XEvent notify = {};
+                        notify.xselection.type = SelectionNotify;
+                        notify.xselection.requestor = request.requestor;
+                        notify.xselection.selection = request.selection;
+                        notify.xselection.target = request.target;
+                        notify.xselection.property = request.property;
+                        notify.xselection.time = request.time;
+                        XSendEvent(own, request.requestor, False, NoEventMask, &notify);
+                        XFlush(own);
+                    }
+                    else if (event.type == ClientMessage)
+                    {
+                        char* name = XGetAtomName(own, event.xclient.message_type);
+                        std::lock_guard<std::mutex> lock(mutex);
+                        answers.push_back(std::string(name) + ":" +
+                                          std::to_string(event.xclient.data.l[1] & 1));
+                        XFree(name);
+                    }
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+            XDestroyWindow(own, window);
+            XCloseDisplay(own);
+        });
+    while (!source)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+
+    const auto send = [&](const char* kind, long l1, long l2, long l3, long l4)
+    {
+        XEvent event = {};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = target;
+        event.xclient.message_type = atom(kind);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = static_cast<long>(source.load());
+        event.xclient.data.l[1] = l1;
+        event.xclient.data.l[2] = l2;
+        event.xclient.data.l[3] = l3;
+        event.xclient.data.l[4] = l4;
+        XSendEvent(display, target, False, NoEventMask, &event);
+        XFlush(display);
+    };
+    const auto answered = [&](size_t n)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return answers.size() >= n;
+    };
+    const auto pumpUntil = [&](size_t n)
+    {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (std::chrono::steady_clock::now() < until && !answered(n))
+            frame->runEventLoop(0.01);
+        return answered(n);
+    };
+
+    send("XdndEnter", 5L << 24, static_cast<long>(atom("text/uri-list")), 0, 0);
+    const long position = ((parentX + 150L) << 16) | (parentY + 40L);
+    send("XdndPosition", 0, position, CurrentTime, static_cast<long>(atom("XdndActionCopy")));
+    EXPECT_TRUE(pumpUntil(1));
+    EXPECT_EQ(answers.empty() ? "" : answers.front(), "XdndStatus:1") << "the drop is accepted";
+    EXPECT_EQ(view->log, "enter ");
+
+    send("XdndDrop", 0, CurrentTime, 0, 0);
+    EXPECT_TRUE(pumpUntil(2));
+    stop = true;
+    sourceThread.join();
+    EXPECT_EQ(answers.back(), "XdndFinished:1");
+    EXPECT_EQ(view->log, "enter drop leave ");
+    EXPECT_EQ(view->lastWhere, CPoint(150, 40));
+    EXPECT_EQ(view->items, (std::vector<std::string>{"/tmp/some take.wav", "/tmp/b.aif"}));
+    EXPECT_EQ(view->types, (std::vector<int32_t>{kDragFilePath, kDragFilePath}));
+    EXPECT_EQ(frame->getCursor(), kCursorDefault);
     frame->forget();
 }
 

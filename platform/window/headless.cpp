@@ -102,6 +102,7 @@ public:
     Cursor cursor() const override { return cursor_; }
     PointerState pointer() override { return pointer_; }
     bool isMapped() const override { return true; }
+    void takeKeyboardFocus() override {}
     void flush() override { cairo_surface_flush(surface_); }
 
     Status inject(const Event& event) override

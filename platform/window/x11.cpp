@@ -14,6 +14,7 @@
 #undef Status
 
 #include <chrono>
+#include <vector>
 
 namespace fxwin
 {
@@ -221,6 +222,7 @@ public:
             deleteAtom_ = XInternAtom(display_, "WM_DELETE_WINDOW", False);
             XSetWMProtocols(display_, window_, &deleteAtom_, 1);
         }
+        initDragAndDrop();
         surface_ = cairo_xlib_surface_create(display_, window_, visual_, width_, height_);
         if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS)
             return Status::createFailed;
@@ -247,6 +249,11 @@ public:
             XNextEvent(display_, &xevent);
             if (xevent.xany.window != window_)
                 continue;
+            if (xevent.type == ClientMessage && handleDragAndDrop(xevent.xclient))
+            {
+                ++dispatched;
+                continue;
+            }
             if (xevent.type == ClientMessage &&
                 static_cast<Atom>(xevent.xclient.data.l[0]) == deleteAtom_)
             {
@@ -390,6 +397,18 @@ public:
         XFlush(display_);
     }
 
+    void takeKeyboardFocus() override
+    {
+        if (!isMapped())
+            return;
+        // The window may vanish in between; a refused request is harmless.
+        XSync(display_, False);
+        XErrorHandler previous = XSetErrorHandler(trapHandler);
+        XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
+        XSync(display_, False);
+        XSetErrorHandler(previous);
+    }
+
     Status inject(const Event&) override { return Status::unsupported; }
 
     Status writePng(const std::string& path) override
@@ -449,6 +468,198 @@ private:
         pollfd descriptor = {ConnectionNumber(display_), POLLIN, 0};
         poll(&descriptor, 1, static_cast<int>(seconds * 1000.0 + 0.5));
     }
+
+    //-------------------------------------------------------------------------
+    // Drag and drop (the XDND protocol, receiving side)
+
+    void initDragAndDrop()
+    {
+        dnd_.aware = XInternAtom(display_, "XdndAware", False);
+        dnd_.enter = XInternAtom(display_, "XdndEnter", False);
+        dnd_.position = XInternAtom(display_, "XdndPosition", False);
+        dnd_.status = XInternAtom(display_, "XdndStatus", False);
+        dnd_.leave = XInternAtom(display_, "XdndLeave", False);
+        dnd_.drop = XInternAtom(display_, "XdndDrop", False);
+        dnd_.finished = XInternAtom(display_, "XdndFinished", False);
+        dnd_.selection = XInternAtom(display_, "XdndSelection", False);
+        dnd_.typeList = XInternAtom(display_, "XdndTypeList", False);
+        dnd_.actionCopy = XInternAtom(display_, "XdndActionCopy", False);
+        dnd_.property = XInternAtom(display_, "FX_WINDOW_DROP", False);
+        const char* preferred[] = {"text/uri-list", "text/plain;charset=utf-8", "UTF8_STRING",
+                                   "text/plain"};
+        for (int i = 0; i < 4; ++i)
+            dnd_.preferred[i] = XInternAtom(display_, preferred[i], False);
+        const Atom version = 5;
+        XChangeProperty(display_, window_, dnd_.aware, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&version), 1);
+    }
+
+    // The best type the source offers, None when it offers nothing we read.
+    Atom chooseDragType(const XClientMessageEvent& message)
+    {
+        std::vector<Atom> offered;
+        if (message.data.l[1] & 1)
+        {
+            Atom type = 0;
+            int format = 0;
+            unsigned long count = 0, left = 0;
+            unsigned char* data = nullptr;
+            if (XGetWindowProperty(display_, dragSource_, dnd_.typeList, 0, 1024, False, XA_ATOM,
+                                   &type, &format, &count, &left, &data) == Success &&
+                data && format == 32)
+            {
+                const auto* atoms = reinterpret_cast<const Atom*>(data);
+                offered.assign(atoms, atoms + count);
+            }
+            if (data)
+                XFree(data);
+        }
+        for (int i = 2; i < 5; ++i)
+        {
+            if (message.data.l[i])
+                offered.push_back(static_cast<Atom>(message.data.l[i]));
+        }
+        for (const Atom wanted : dnd_.preferred)
+        {
+            for (const Atom type : offered)
+            {
+                if (type == wanted)
+                    return type;
+            }
+        }
+        return offered.empty() ? 0 : offered.front();
+    }
+
+    // Asks the source for the data and waits a moment for it.
+    void fetchDragData(Time time)
+    {
+        dragFetched_ = true;
+        dragData_.clear();
+        if (!dragType_)
+            return;
+        XConvertSelection(display_, dnd_.selection, dragType_, dnd_.property, window_, time);
+        XFlush(display_);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        XEvent reply;
+        while (!XCheckTypedWindowEvent(display_, window_, SelectionNotify, &reply))
+        {
+            if (std::chrono::steady_clock::now() > until)
+                return;
+            waitReadable(0.01);
+        }
+        if (reply.xselection.property == 0)
+            return;
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0, left = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(display_, window_, dnd_.property, 0, 1 << 20, True, AnyPropertyType,
+                               &type, &format, &count, &left, &data) == Success &&
+            data && format == 8)
+            dragData_.assign(reinterpret_cast<const char*>(data), count);
+        if (data)
+            XFree(data);
+    }
+
+    void replyToSource(Atom messageType, long l1, long l2, long l4)
+    {
+        XEvent reply = {};
+        reply.xclient.type = ClientMessage;
+        reply.xclient.display = display_;
+        reply.xclient.window = dragSource_;
+        reply.xclient.message_type = messageType;
+        reply.xclient.format = 32;
+        reply.xclient.data.l[0] = static_cast<long>(window_);
+        reply.xclient.data.l[1] = l1;
+        reply.xclient.data.l[2] = l2;
+        reply.xclient.data.l[4] = l4;
+        XSendEvent(display_, dragSource_, False, NoEventMask, &reply);
+        XFlush(display_);
+    }
+
+    Event dragEvent(EventType type)
+    {
+        Event event;
+        event.type = type;
+        event.x = dragX_;
+        event.y = dragY_;
+        if (dragType_)
+        {
+            char* name = XGetAtomName(display_, dragType_);
+            event.dataType = name ? name : "";
+            if (name)
+                XFree(name);
+        }
+        event.data = dragData_;
+        return event;
+    }
+
+    // True when the message belonged to a drag.
+    bool handleDragAndDrop(const XClientMessageEvent& message)
+    {
+        const Atom kind = message.message_type;
+        const auto source = static_cast<::Window>(message.data.l[0]);
+        if (kind == dnd_.enter)
+        {
+            dragSource_ = source;
+            dragType_ = chooseDragType(message);
+            dragInside_ = false;
+            dragFetched_ = false;
+            return true;
+        }
+        if (kind != dnd_.position && kind != dnd_.leave && kind != dnd_.drop)
+            return false;
+        if (source != dragSource_)
+            return true;
+        if (kind == dnd_.position)
+        {
+            const int rootX = static_cast<int>((message.data.l[2] >> 16) & 0xffff);
+            const int rootY = static_cast<int>(message.data.l[2] & 0xffff);
+            ::Window ignored = 0;
+            XTranslateCoordinates(display_, DefaultRootWindow(display_), window_, rootX, rootY,
+                                  &dragX_, &dragY_, &ignored);
+            if (!dragFetched_)
+                fetchDragData(static_cast<Time>(message.data.l[3]));
+            const bool entering = !dragInside_;
+            dragInside_ = true;
+            replyToSource(dnd_.status, dragType_ ? 1 | 2 : 2, 0,
+                          dragType_ ? static_cast<long>(dnd_.actionCopy) : 0);
+            deliver(dragEvent(entering ? EventType::dragEnter : EventType::dragMove));
+            return true;
+        }
+        if (kind == dnd_.leave)
+        {
+            if (dragInside_)
+                deliver(dragEvent(EventType::dragLeave));
+            dragSource_ = 0;
+            dragInside_ = false;
+            return true;
+        }
+        // Drop.
+        if (!dragFetched_)
+            fetchDragData(static_cast<Time>(message.data.l[2]));
+        const bool accepted = dragType_ != 0;
+        deliver(dragEvent(EventType::drop));
+        replyToSource(dnd_.finished, accepted ? 1 : 0,
+                      accepted ? static_cast<long>(dnd_.actionCopy) : 0, 0);
+        dragSource_ = 0;
+        dragInside_ = false;
+        return true;
+    }
+
+    struct DragAtoms
+    {
+        Atom aware, enter, position, status, leave, drop, finished, selection, typeList, actionCopy,
+            property;
+        Atom preferred[4];
+    };
+    DragAtoms dnd_ = {};
+    ::Window dragSource_ = 0;
+    Atom dragType_ = 0;
+    bool dragInside_ = false;
+    bool dragFetched_ = false;
+    int dragX_ = 0, dragY_ = 0;
+    std::string dragData_;
 
     Display* display_ = nullptr;
     ::Window window_ = 0;

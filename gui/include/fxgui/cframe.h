@@ -108,6 +108,7 @@ public:
 
 protected:
     void initFrame();
+    bool handleDrag(const fxwin::Event& event);
 
     CEditorInterface* pEditor = nullptr;
     void* pSystemWindow = nullptr;

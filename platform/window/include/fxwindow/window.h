@@ -56,6 +56,10 @@ enum class EventType
     focusOut,
     configure, // rect holds the new size
     close,     // the window manager asks a top-level window to close
+    dragEnter, // something is dragged into the window: dataType, data
+    dragMove,
+    dragLeave,
+    drop, // dataType, data
 };
 
 struct Rect
@@ -75,6 +79,8 @@ struct Event
     uint32_t character = 0; // Latin-1 character of the key, 0 when none
     Rect rect;              // expose, configure
     uint32_t time = 0;      // milliseconds, server time or injection order
+    std::string dataType;   // drag events: "text/uri-list", "text/plain" ...
+    std::string data;       // drag events: the dragged data in that type
 };
 
 struct PointerState
@@ -143,6 +149,8 @@ public:
     virtual Cursor cursor() const = 0;
     virtual PointerState pointer() = 0;
     virtual bool isMapped() const = 0;
+    // Takes the keyboard focus (a click on the window does this).
+    virtual void takeKeyboardFocus() = 0;
     // Pushes finished drawing to the screen.
     virtual void flush() = 0;
 
