@@ -204,8 +204,10 @@ bool AudioFileWriter::open(const std::string& path, int channels, int sampleRate
     // A unique name in the target's folder, so that the rename stays on one
     // file system and replaces the target in one step.
     const fs::path target(path);
-    std::string pattern =
-        (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+    std::string hiddenName = ".";
+    hiddenName += target.filename().string();
+    hiddenName += ".XXXXXX";
+    std::string pattern = (target.parent_path() / hiddenName).string();
     const int fd = mkstemp(pattern.data());
     if (fd < 0)
     {

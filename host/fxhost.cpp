@@ -16,7 +16,10 @@ void printHelp(std::FILE* out)
     {
         std::string line = std::string(command.name);
         if (!command.synopsis.empty())
-            line += " " + std::string(command.synopsis);
+        {
+            line += ' ';
+            line += command.synopsis;
+        }
         std::fprintf(out, "  %s\n      %.*s\n", line.c_str(),
                      static_cast<int>(command.summary.size()), command.summary.data());
     }
@@ -41,5 +44,8 @@ int main(int argc, char** argv)
         if (command.name == name && command.run)
             return command.run(std::span<char* const>(argv + 2, static_cast<size_t>(argc - 2)));
     }
-    return fxhost::usageError("unknown command '" + std::string(name) + "'; try 'fxhost --help'");
+    std::string message = "unknown command '";
+    message.append(name);
+    message += "'; try 'fxhost --help'";
+    return fxhost::usageError(message);
 }
