@@ -668,7 +668,9 @@ bool AudioEffectX::closeFileSelector(VstFileSelect*)
 void AudioEffectX::float2string(float value, char* text)
 {
     constexpr int kPositions = 8;
-    if (value > 99999999.0f || (value < 0.0f && -value > 9999999.0f))
+    // Compared in double precision: 99999999 has no float of its own.
+    const double checked = value;
+    if (checked > 99999999.0 || (checked < 0.0 && -checked > 9999999.0))
     {
         std::strcpy(text, "Huge!");
         return;
