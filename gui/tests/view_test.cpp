@@ -264,23 +264,24 @@ TEST(ViewContainerTest, OffscreenDrawingGivesTheSamePixels)
 TEST(ViewTest, Attributes)
 {
     CView view(CRect(0, 0, 10, 10));
+    const CViewAttributeID key = 0x61626364; // 'abcd'
     const int32_t four = 4;
     int32_t size = 0;
     char buffer[8] = {};
     EXPECT_FALSE(view.getAttributeSize(kCViewAttributeReferencePointer, size));
     EXPECT_FALSE(view.getAttribute(kCViewAttributeReferencePointer, 8, buffer, size));
-    EXPECT_TRUE(view.setAttribute('abcd', four, "xyz"));
-    EXPECT_TRUE(view.getAttributeSize('abcd', size));
+    EXPECT_TRUE(view.setAttribute(key, four, "xyz"));
+    EXPECT_TRUE(view.getAttributeSize(key, size));
     EXPECT_EQ(size, 4);
-    EXPECT_FALSE(view.getAttribute('abcd', 3, buffer, size)) << "buffer too small";
-    EXPECT_TRUE(view.getAttribute('abcd', 8, buffer, size));
+    EXPECT_FALSE(view.getAttribute(key, 3, buffer, size)) << "buffer too small";
+    EXPECT_TRUE(view.getAttribute(key, 8, buffer, size));
     EXPECT_STREQ(buffer, "xyz");
-    EXPECT_TRUE(view.setAttribute('abcd', 2, "ab")) << "a smaller value overwrites";
-    EXPECT_TRUE(view.getAttribute('abcd', 8, buffer, size));
+    EXPECT_TRUE(view.setAttribute(key, 2, "ab")) << "a smaller value overwrites";
+    EXPECT_TRUE(view.getAttribute(key, 8, buffer, size));
     EXPECT_EQ(std::string(buffer, 3), "abz");
-    EXPECT_FALSE(view.setAttribute('abcd', 5, "12345")) << "a larger value is refused";
-    EXPECT_TRUE(view.removeAttribute('abcd'));
-    EXPECT_FALSE(view.getAttributeSize('abcd', size));
+    EXPECT_FALSE(view.setAttribute(key, 5, "12345")) << "a larger value is refused";
+    EXPECT_TRUE(view.removeAttribute(key));
+    EXPECT_FALSE(view.getAttributeSize(key, size));
 }
 
 TEST(ViewContainerTest, DragRouting)
