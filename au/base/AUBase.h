@@ -195,7 +195,7 @@ public:
     UInt8 AudioUnitAPIVersion() const { return mAudioUnitAPIVersion; }
     AUBaseRevision Revision() const { return mRevision; }
     UInt32 GetMaxFramesPerSlice() const { return mMaxFramesPerSlice; }
-    Float64 GetLastRenderedSampleTime() const { return mLastRenderedSampleTime; }
+    Float64 GetLastRenderedSampleTime() const { return mLastRenderedSampleTime.load(); }
     OSStatus GetLastRenderError() const { return mLastRenderError.load(); }
     const HostCallbackInfo& GetHostCallbackInfo() const { return mHostCallbackInfo; }
     CFStringRef GetContextName() const { return mContextName; }
@@ -241,7 +241,7 @@ private:
     AURenderNotifications mRenderCallbacks;
     std::thread::id mRenderThreadID;
     bool mWantsRenderThreadID = false;
-    Float64 mLastRenderedSampleTime = -1.0;
+    std::atomic<Float64> mLastRenderedSampleTime{-1.0}; // render thread; reset from control
     UInt32 mMaxFramesPerSlice = 0;
     std::atomic<OSStatus> mLastRenderError{noErr};
     AUPreset mCurrentPreset{};

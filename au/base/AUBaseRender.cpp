@@ -125,8 +125,8 @@ OSStatus AUBase::RenderBus(AudioUnitRenderActionFlags& ioActionFlags,
 {
     // A different time, or a time that is not a number, is a new slice of
     // time; the same time was rendered already for another bus.
-    const bool newTime = timeStamp.mSampleTime != mLastRenderedSampleTime;
-    mLastRenderedSampleTime = timeStamp.mSampleTime;
+    const bool newTime =
+        timeStamp.mSampleTime != mLastRenderedSampleTime.exchange(timeStamp.mSampleTime);
     return newTime ? Render(ioActionFlags, timeStamp, frames) : noErr;
 }
 
