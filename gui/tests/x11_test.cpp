@@ -25,9 +25,20 @@ namespace
 class X11Test : public ::testing::Test
 {
 protected:
+    // One connection for the whole suite: an X server without other clients
+    // resets itself when the last one leaves, and would refuse connections
+    // for a moment in between tests.
+    static void SetUpTestSuite() { sharedDisplay = XOpenDisplay(nullptr); }
+    static void TearDownTestSuite()
+    {
+        if (sharedDisplay)
+            XCloseDisplay(sharedDisplay);
+        sharedDisplay = nullptr;
+    }
+
     void SetUp() override
     {
-        display = XOpenDisplay(nullptr);
+        display = sharedDisplay;
         ASSERT_NE(display, nullptr) << "these tests need an X server (DISPLAY)";
         int eventBase = 0, errorBase = 0, major = 0, minor = 0;
         ASSERT_TRUE(XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor));
@@ -45,7 +56,7 @@ protected:
         if (!display)
             return;
         XDestroyWindow(display, parent);
-        XCloseDisplay(display);
+        XSync(display, False);
     }
 
     // Idles the frame until `done` holds or five seconds pass.
@@ -72,6 +83,7 @@ protected:
         return pixel;
     }
 
+    static inline Display* sharedDisplay = nullptr;
     Display* display = nullptr;
     Window parent = 0;
     const int parentX = 40, parentY = 30;

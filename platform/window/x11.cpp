@@ -331,7 +331,7 @@ public:
     Status setPosition(int x, int y) override
     {
         XMoveWindow(display_, window_, x, y);
-        XFlush(display_);
+        XSync(display_, False);
         return Status::success;
     }
 
