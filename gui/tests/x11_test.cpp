@@ -86,7 +86,8 @@ protected:
     static inline Display* sharedDisplay = nullptr;
     Display* display = nullptr;
     Window parent = 0;
-    const int parentX = 40, parentY = 30;
+    // Away from the corner where other tests on the same server put their windows.
+    const int parentX = 900, parentY = 700;
 };
 
 TEST_F(X11Test, EmbeddedFrameGetsClicksAndRedrawsOnIdle)
