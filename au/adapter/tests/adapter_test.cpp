@@ -508,7 +508,7 @@ TEST_F(AdapterTest, MidiQueueHolds1024EventsAndReportsTheNext)
     EXPECT_EQ((std::vector<VstInt32>{1024, 0}), effect->eventCalls);
 }
 
-TEST_F(AdapterTest, TimeInfoWithoutHostCallbacksHasNoTempoAndTheRenderTime)
+TEST_F(AdapterTest, TimeInfoComesFromTheHostCallbacksAndTheRenderTime)
 {
     source.signal = {std::vector<float>(256, 0.0f)};
     auto unit = OpenReady();
@@ -518,6 +518,149 @@ TEST_F(AdapterTest, TimeInfoWithoutHostCallbacksHasNoTempoAndTheRenderTime)
     const VstTimeInfo* info = EffectOf(unit->unit)->getTimeInfo(0);
     EXPECT_EQ(0.0, info->tempo);
     EXPECT_EQ(4410.0, info->samplePos);
+
+    HostCallbackInfo callbacks{};
+    callbacks.beatAndTempoProc = [](void*, Float64* beat, Float64* tempo) -> OSStatus
+    {
+        *beat = 12.5;
+        *tempo = 96.0;
+        return noErr;
+    };
+    ASSERT_EQ(noErr, unit->set(kAudioUnitProperty_HostCallbacks, callbacks));
+    ASSERT_EQ(noErr, unit->render(out, 128));
+    info = EffectOf(unit->unit)->getTimeInfo(0);
+    EXPECT_EQ(96.0, info->tempo);
+    EXPECT_EQ(12.5, info->ppqPos);
+    EXPECT_EQ(kVstTempoValid | kVstPpqPosValid, info->flags);
+    EXPECT_EQ(4538.0, info->samplePos);
+}
+
+// ---- The view's side: gestures, automation, unlinking ---------------------------
+
+// Stands where a view's editor would: listens to the unit as a view does.
+class ViewLink : public AudioEffectEditorLink
+{
+public:
+    explicit ViewLink(AudioUnit unit)
+    {
+        AUListenerCreate(&ViewLink::ParameterChanged, this, nullptr, nullptr, 0.0f, &listener);
+        const AudioUnitParameter parameter{unit, 0, kAudioUnitScope_Global, 0};
+        AUListenerAddParameter(listener, this, &parameter);
+    }
+    ~ViewLink() { AUListenerDispose(listener); }
+
+    void effectGone() override { gone = true; }
+    bool sizeWindow(VstInt32 width, VstInt32 height) override
+    {
+        size = {width, height};
+        return true;
+    }
+    AUParameterListenerRef parameterListener() override { return listener; }
+    void notifyHostGesture(const AudioUnitParameter& parameter, UInt32 event) override
+    {
+        hostGestures.push_back(static_cast<int>(parameter.mParameterID * 10 + event));
+    }
+
+    static void ParameterChanged(void* self, void*, const AudioUnitParameter*,
+                                 AudioUnitParameterValue value)
+    {
+        static_cast<ViewLink*>(self)->heard.push_back(value);
+    }
+
+    AUParameterListenerRef listener = nullptr;
+    bool gone = false;
+    std::pair<VstInt32, VstInt32> size{0, 0};
+    std::vector<int> hostGestures;
+    std::vector<float> heard;
+};
+
+struct GestureLog
+{
+    std::vector<std::pair<AudioUnitEventType, AudioUnitParameterID>> events;
+    static void Heard(void* self, void*, const AudioUnitEvent* event, UInt64,
+                      AudioUnitParameterValue)
+    {
+        static_cast<GestureLog*>(self)->events.emplace_back(
+            event->mEventType, event->mArgument.mParameter.mParameterID);
+    }
+};
+
+TEST_F(AdapterTest, AutomationAndGesturesGoThroughTheListenerService)
+{
+    auto unit = std::make_unique<Unit>(ProbeComponent());
+    Probe* effect = EffectOf(unit->unit);
+
+    // Without a view: the value still reaches the effect; gestures answer false.
+    effect->setParameterAutomated(0, 0.2f);
+    EXPECT_EQ(0.2f, effect->getParameter(0));
+    EXPECT_FALSE(effect->beginEdit(0));
+    EXPECT_FALSE(effect->sizeWindow(100, 50));
+
+    ViewLink view(unit->unit);
+    effect->setEditor(&view);
+
+    // A second listener stands for the host's automation.
+    std::vector<float> host;
+    AUParameterListenerRef hostListener = nullptr;
+    ASSERT_EQ(noErr, AUListenerCreate(
+                         [](void* out, void*, const AudioUnitParameter*, AudioUnitParameterValue v)
+                         { static_cast<std::vector<float>*>(out)->push_back(v); },
+                         &host, nullptr, nullptr, 0.0f, &hostListener));
+    const AudioUnitParameter parameter{unit->unit, 0, kAudioUnitScope_Global, 0};
+    ASSERT_EQ(noErr, AUListenerAddParameter(hostListener, nullptr, &parameter));
+
+    GestureLog gestures;
+    AUEventListenerRef eventListener = nullptr;
+    ASSERT_EQ(noErr, AUEventListenerCreate(&GestureLog::Heard, &gestures, nullptr, nullptr, 0.0f,
+                                           0.0f, &eventListener));
+    for (AudioUnitEventType type :
+         {kAudioUnitEvent_BeginParameterChangeGesture, kAudioUnitEvent_EndParameterChangeGesture})
+    {
+        AudioUnitEvent event{};
+        event.mEventType = type;
+        event.mArgument.mParameter = parameter;
+        ASSERT_EQ(noErr, AUEventListenerAddEventType(eventListener, nullptr, &event));
+    }
+
+    effect->beginEdit(0);
+    effect->setParameterAutomated(0, 0.7f);
+    effect->endEdit(0);
+    EXPECT_FALSE(effect->beginEdit(3)); // beyond the parameters: nothing
+
+    EXPECT_EQ(0.7f, effect->getParameter(0));
+    EXPECT_EQ(std::vector<float>{0.7f}, host);
+    // The effect is the sender, so the view's own registration hears it too.
+    EXPECT_EQ(std::vector<float>{0.7f}, view.heard);
+    EXPECT_EQ((std::vector<int>{0, 1}), view.hostGestures);
+    EXPECT_EQ((std::vector<std::pair<AudioUnitEventType, AudioUnitParameterID>>{
+                  {kAudioUnitEvent_BeginParameterChangeGesture, 0},
+                  {kAudioUnitEvent_EndParameterChangeGesture, 0}}),
+              gestures.events);
+
+    // The indexed parameter travels as its step number.
+    host.clear();
+    const AudioUnitParameter indexed{unit->unit, Probe::kIndexedParam, kAudioUnitScope_Global, 0};
+    ASSERT_EQ(noErr, AUListenerAddParameter(hostListener, nullptr, &indexed));
+    effect->setParameterAutomated(Probe::kIndexedParam, 1.0f);
+    EXPECT_EQ(std::vector<float>{3.0f}, host);
+    EXPECT_EQ(1.0f, effect->getParameter(Probe::kIndexedParam));
+
+    EXPECT_TRUE(effect->sizeWindow(300, 200));
+    EXPECT_EQ(std::make_pair(300, 200), view.size);
+
+    AUListenerDispose(eventListener);
+    AUListenerDispose(hostListener);
+    unit.reset();
+    EXPECT_TRUE(view.gone);
+}
+
+TEST_F(AdapterTest, ResetRestartsTheEffect)
+{
+    auto unit = OpenReady();
+    Probe* effect = EffectOf(unit->unit);
+    effect->log.clear();
+    ASSERT_EQ(noErr, AudioUnitReset(unit->unit, kAudioUnitScope_Global, 0));
+    EXPECT_EQ((std::vector<std::string>{"suspend", "resume"}), effect->log);
 }
 
 // ---- State and presets --------------------------------------------------------
