@@ -16,7 +16,7 @@ PACKAGES=(
     # X server and tools for the window tests
     xvfb xauth x11-utils xdotool
     # third-party counterparts used by tests and benchmarks
-    lsp-plugins-vst sox ladspa-sdk ardour
+    lsp-plugins-vst sox ladspa-sdk ardour swh-plugins caps
 )
 
 missing=()
