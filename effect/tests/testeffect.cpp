@@ -94,6 +94,7 @@ public:
         // Switches for host tests, which cannot reach the probe.
         crashInProcess_ = std::getenv("FX_TEST_EFFECT_CRASH") != nullptr;
         slowProcess_ = std::getenv("FX_TEST_EFFECT_SLOW") != nullptr;
+        reportHost_ = std::getenv("FX_TEST_EFFECT_REPORT_HOST") != nullptr;
         if (gProbe.withEditor)
             setEditor(new TestEditor(this));
     }
@@ -113,6 +114,8 @@ public:
             for (VstInt32 i = 0; i < sampleFrames; ++i)
                 outputs[channel][i] = gain * in[i];
         }
+        if (reportHost_)
+            reportHost(outputs[0], sampleFrames);
     }
     void process(float** inputs, float** outputs, VstInt32 sampleFrames) override
     {
@@ -187,6 +190,25 @@ public:
     }
 
 private:
+    // Writes what the host answers into the left output, for host tests:
+    // each block starts with the host's sample position; the first block
+    // follows it with rate, block size, host version, the connection of
+    // input 0, input 1 and output 1, and the tempo.
+    void reportHost(float* out, VstInt32 frames)
+    {
+        const VstTimeInfo* time = getTimeInfo(0);
+        out[0] = time ? static_cast<float>(time->samplePos) : -1.0f;
+        if (!time || time->samplePos != 0.0 || frames < 8)
+            return;
+        out[1] = updateSampleRate();
+        out[2] = static_cast<float>(updateBlockSize());
+        out[3] = static_cast<float>(getMasterVersion());
+        out[4] = isInputConnected(0) ? 1.0f : 0.0f;
+        out[5] = isInputConnected(1) ? 1.0f : 0.0f;
+        out[6] = isOutputConnected(1) ? 1.0f : 0.0f;
+        out[7] = (time->flags & kVstTempoValid) ? static_cast<float>(time->tempo) : -1.0f;
+    }
+
     // One input feeds every output.
     const float* input(float** inputs, int channel) const
     {
@@ -198,6 +220,7 @@ private:
     float gain_ = 0.5f;
     bool crashInProcess_ = false;
     bool slowProcess_ = false;
+    bool reportHost_ = false;
 };
 
 constexpr CFIndex kPathRoom = 1024;

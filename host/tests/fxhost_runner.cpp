@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace fxhost_test
 {
@@ -29,7 +30,9 @@ std::string slurp(const std::string& path)
 CommandResult runShell(const std::string& command)
 {
     static int counter = 0;
-    const std::string base = ::testing::TempDir() + "fxhost_run" + std::to_string(++counter);
+    // Test programs run side by side: the process id keeps their files apart.
+    const std::string base = ::testing::TempDir() + "fxhost_run" + std::to_string(getpid()) + "_" +
+                             std::to_string(++counter);
     const std::string redirected = command + " >" + base + ".out 2>" + base + ".err";
     const int raw = std::system(redirected.c_str());
     CommandResult run;

@@ -121,6 +121,25 @@ TEST_F(FxhostRender, TestSignalTakesRateAndLength)
     EXPECT_LT(peak, 1.0f);
 }
 
+TEST_F(FxhostRender, HostAnswersWhatThePluginAsks)
+{
+    writeWav(path("in.wav"), rampFile(1, 64, 48000));
+    const CommandResult run = runFxhost("render " + bundle + " -i " + path("in.wav") + " -o " +
+                                            path("out.wav") + " --block 16",
+                                        "FX_TEST_EFFECT_REPORT_HOST=1");
+    ASSERT_EQ(run.status, 0) << run.err;
+    AudioFile output;
+    ASSERT_TRUE(readAudio(path("out.wav"), output));
+    ASSERT_EQ(output.frames(), 64u);
+    // Sample position, rate, block size, version, input 0 connected, input 1
+    // (the plug-in has one) not, output 1 connected, tempo.
+    const float expected[8] = {0, 48000, 16, 2400, 1, 0, 1, 120};
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(output.at(static_cast<size_t>(i), 0), expected[i]) << i;
+    for (size_t block = 1; block < 4; ++block)
+        EXPECT_EQ(output.at(16 * block, 0), 16.0f * block);
+}
+
 TEST_F(FxhostRender, OutputFormatFollowsTheExtension)
 {
     writeWav(path("in.wav"), rampFile(2, 500, 44100));
