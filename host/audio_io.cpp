@@ -231,6 +231,7 @@ bool AudioFileWriter::open(const std::string& path, int channels, int sampleRate
     // Integer formats clip instead of wrapping around.
     sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
     path_ = path;
+    integers_ = (info.format & SF_FORMAT_SUBMASK) != SF_FORMAT_FLOAT;
     return true;
 }
 

@@ -47,6 +47,8 @@ public:
     // frames x channels interleaved samples.
     bool write(const float* interleaved, size_t frames, std::string& error);
     bool commit(std::string& error);
+    // Whether the open file stores integer samples (FLAC, AIFF).
+    bool holdsIntegers() const { return integers_; }
 
 private:
     void discard();
@@ -54,6 +56,7 @@ private:
     SNDFILE* file_ = nullptr;
     std::string path_;
     std::string temporaryPath_;
+    bool integers_ = false;
 };
 
 } // namespace fxhost

@@ -7,6 +7,7 @@
 #include "vst_plugin.h"
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -217,22 +218,37 @@ int runRender(std::span<char* const> args)
     for (const auto& [index, value] : options.settings)
         plugin->setParameter(static_cast<VstInt32>(index), value);
 
+    // The plug-in may settle its channel counts when it is turned on.
+    plugin->start();
     AudioFileWriter writer;
     const int channels = plugin->numOutputs();
     if (!writer.open(options.output, channels, input.sampleRate, error))
+    {
+        plugin->stop();
         return failure(error);
+    }
 
     std::vector<float> interleaved(static_cast<size_t>(block) * static_cast<size_t>(channels));
     Progress progress(frames);
     std::string writeError;
-    plugin->start();
+    // Integer formats have no code for "not a number": such samples become 0.
+    const bool integers = writer.holdsIntegers();
+    size_t notNumbers = 0;
     const ProcessingResult result = processAudio(
         *plugin, input, frames, block,
         [&](float* const* outputs, VstInt32 n, size_t done)
         {
             for (VstInt32 i = 0; i < n; ++i)
                 for (int c = 0; c < channels; ++c)
-                    interleaved[static_cast<size_t>(i * channels + c)] = outputs[c][i];
+                {
+                    float sample = outputs[c][i];
+                    if (integers && std::isnan(sample))
+                    {
+                        sample = 0.0f;
+                        ++notNumbers;
+                    }
+                    interleaved[static_cast<size_t>(i * channels + c)] = sample;
+                }
             progress.update(done);
             return writer.write(interleaved.data(), static_cast<size_t>(n), writeError);
         });
@@ -241,6 +257,11 @@ int runRender(std::span<char* const> args)
         return failure(writeError);
     if (!writer.commit(error))
         return failure(error);
+    if (notNumbers > 0)
+        std::fprintf(stderr,
+                     "fxhost: warning: the plug-in produced %zu samples that are not numbers; "
+                     "written as 0\n",
+                     notNumbers);
 
     std::printf("%s: %.2f s, %d channel%s, %d Hz\n", options.output.c_str(),
                 static_cast<double>(result.frames) / input.sampleRate, channels,

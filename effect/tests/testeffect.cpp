@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <thread>
 
@@ -95,6 +96,7 @@ public:
         crashInProcess_ = std::getenv("FX_TEST_EFFECT_CRASH") != nullptr;
         slowProcess_ = std::getenv("FX_TEST_EFFECT_SLOW") != nullptr;
         reportHost_ = std::getenv("FX_TEST_EFFECT_REPORT_HOST") != nullptr;
+        nanOutput_ = std::getenv("FX_TEST_EFFECT_NAN") != nullptr;
         if (gProbe.withEditor)
             setEditor(new TestEditor(this));
     }
@@ -116,6 +118,8 @@ public:
         }
         if (reportHost_)
             reportHost(outputs[0], sampleFrames);
+        if (nanOutput_ && cEffect.numOutputs > 1 && sampleFrames > 0)
+            outputs[1][0] = std::numeric_limits<float>::quiet_NaN();
     }
     void process(float** inputs, float** outputs, VstInt32 sampleFrames) override
     {
@@ -221,6 +225,7 @@ private:
     bool crashInProcess_ = false;
     bool slowProcess_ = false;
     bool reportHost_ = false;
+    bool nanOutput_ = false; // the first right sample of every block is NaN
 };
 
 constexpr CFIndex kPathRoom = 1024;

@@ -140,6 +140,31 @@ TEST_F(FxhostRender, HostAnswersWhatThePluginAsks)
         EXPECT_EQ(output.at(16 * block, 0), 16.0f * block);
 }
 
+TEST_F(FxhostRender, SamplesThatAreNotNumbersBecomeZeroInIntegerFormats)
+{
+    writeWav(path("in.wav"), rampFile(1, 64, 44100));
+    for (const char* name : {"out.wav", "out.flac"})
+    {
+        SCOPED_TRACE(name);
+        const bool integers = std::string(name).ends_with(".flac");
+        const CommandResult run = runFxhost("render " + bundle + " -i " + path("in.wav") + " -o " +
+                                                path(name) + " --block 16",
+                                            "FX_TEST_EFFECT_NAN=1");
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, integers ? "fxhost: warning: the plug-in produced 4 samples that are "
+                                      "not numbers; written as 0\n"
+                                    : "");
+        AudioFile output;
+        ASSERT_TRUE(readAudio(path(name), output));
+        for (size_t block = 0; block < 4; ++block)
+        {
+            const float sample = output.at(16 * block, 1);
+            EXPECT_TRUE(integers ? sample == 0.0f : std::isnan(sample)) << block;
+            EXPECT_FALSE(std::isnan(output.at(16 * block, 0)));
+        }
+    }
+}
+
 TEST_F(FxhostRender, OutputFormatFollowsTheExtension)
 {
     writeWav(path("in.wav"), rampFile(2, 500, 44100));
