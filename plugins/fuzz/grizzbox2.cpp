@@ -43,6 +43,84 @@ bool isStomped(float stomp)
     return stomp != 0.0f;
 }
 
+// The per-sample steps of dist_mxr and filter_2_pole_low_pass, written out
+// here so that they inline into the processing loop: as calls into the
+// library they cost a third more time per frame, most of it spent storing and
+// reloading the filter history. The arithmetic is the library's, operation
+// for operation and in the same precision (a test compares the two bit for
+// bit); the library's set_attr calls still compute every coefficient. Values
+// are read from the records once per block and the history written back at
+// its end, so a parameter change racing a block applies from the next one.
+class Clipper
+{
+public:
+    explicit Clipper(const dist_mxr_struct& state)
+        : drive(static_cast<double>(state.gain) * 31.415926536 + 1.0), level(state.level)
+    {
+    }
+
+    float operator()(float x) const
+    {
+        float a = static_cast<float>(static_cast<double>(x) * drive);
+        if (a > 1.0f)
+            a = 255.0f;
+        else if (a < -1.0f)
+            a = -255.0f;
+        else if (a == a)
+            a = a * 255.0f;
+        else
+            a = 0.0f; // NaN: the centre of the curve, like silence
+        a = a + 256.0f;
+
+        const int i = static_cast<int>(a);
+        const float f = a - static_cast<float>(i);
+        const int next = i < MXR_DISTORTION_PLUS_SIZE - 1 ? i + 1 : i;
+        const double y =
+            (static_cast<double>(mxr_distortion_plus_data[i]) * (1.0 - static_cast<double>(f)) +
+             static_cast<double>(f * mxr_distortion_plus_data[next])) *
+            static_cast<double>(level);
+        return static_cast<float>(y);
+    }
+
+private:
+    const double drive;
+    const float level;
+};
+
+class ToneFilter
+{
+public:
+    explicit ToneFilter(filter_2_pole_low_pass_struct& state)
+        : state(state), b1(state.b1), b2(state.b2), a0(state.a0), y1(state.y1), y2(state.y2)
+    {
+    }
+    ~ToneFilter()
+    {
+        state.y1 = y1;
+        state.y2 = y2;
+        state.output = static_cast<float>(y1);
+    }
+    ToneFilter(const ToneFilter&) = delete;
+    ToneFilter& operator=(const ToneFilter&) = delete;
+
+    float operator()(float x)
+    {
+        const double y = b1 * y1 - b2 * y2 + a0 * static_cast<double>(x);
+        const float output = static_cast<float>(y);
+        y2 = y1;
+        y1 = static_cast<double>(output);
+        return output;
+    }
+
+private:
+    filter_2_pole_low_pass_struct& state;
+    const double b1;
+    const double b2;
+    const double a0;
+    double y1;
+    double y2;
+};
+
 } // namespace
 
 grizzbox2::grizzbox2(audioMasterCallback audioMaster)
@@ -186,12 +264,14 @@ void grizzbox2::processReplacing(float** inputs, float** outputs, VstInt32 sampl
 
 void grizzbox2::processMono(const float* in, float* out, VstInt32 frames)
 {
+    const Clipper clip(distortion);
+    ToneFilter toneL(lowpassL);
     for (VstInt32 i = 0; i < frames; ++i)
     {
         const float x = in[i];
         // Re-read every frame: a switch during the block acts at the next frame.
         if (isStomped(stomp.load(std::memory_order_relaxed)))
-            out[i] = filter_2_pole_low_pass_dsp(&lowpassL, dist_mxr_dsp(&distortion, x));
+            out[i] = toneL(clip(x));
         else
             out[i] = x;
     }
@@ -200,6 +280,9 @@ void grizzbox2::processMono(const float* in, float* out, VstInt32 frames)
 void grizzbox2::processStereo(const float* inL, const float* inR, float* outL, float* outR,
                               VstInt32 frames)
 {
+    const Clipper clip(distortion);
+    ToneFilter toneL(lowpassL);
+    ToneFilter toneR(lowpassR);
     for (VstInt32 i = 0; i < frames; ++i)
     {
         // Both inputs are read before either output is written: with one input
@@ -208,10 +291,10 @@ void grizzbox2::processStereo(const float* inL, const float* inR, float* outL, f
         const float right = inR[i];
         if (isStomped(stomp.load(std::memory_order_relaxed)))
         {
-            const float a = dist_mxr_dsp(&distortion, left);
-            const float b = dist_mxr_dsp(&distortion, right);
-            outL[i] = filter_2_pole_low_pass_dsp(&lowpassL, a);
-            outR[i] = filter_2_pole_low_pass_dsp(&lowpassR, b);
+            const float a = clip(left);
+            const float b = clip(right);
+            outL[i] = toneL(a);
+            outR[i] = toneR(b);
         }
         else
         {

@@ -2,6 +2,11 @@
 // entry point, record and dispatcher.
 #include "grizzbox2_host.h"
 
+#include "GrizzboxTwoParamManager.h"
+#include "csd_utilities.h"
+#include "dist_mxr.h"
+#include "filter_2_pole_low_pass.h"
+
 #include <gtest/gtest.h>
 
 #include <xmmintrin.h>
@@ -511,4 +516,115 @@ TEST(Grizzbox2Sound, StompSwitchActsWithinTheBlock)
             ++switchedWithin;
     }
     EXPECT_EQ(switchedWithin, 1) << "the switch never landed inside a block";
+}
+
+namespace
+{
+
+// The signal chain built from the DSP library's own calls, for comparison.
+class ReferenceChain
+{
+public:
+    ReferenceChain()
+    {
+        csd_set_attr(CSD_ATTR_SAMPLING_RATE, kRate);
+        dist_mxr_init(&distortion);
+        for (filter_2_pole_low_pass_struct* f : {&left, &right})
+        {
+            filter_2_pole_low_pass_init(f);
+            filter_2_pole_low_pass_set_attr(f, FILTER_ATTR_RESONANCE, 0.707f);
+        }
+        for (int i = 0; i < 3; ++i)
+            set(i, params.getVSTvalue(i));
+    }
+    void set(int index, float value)
+    {
+        params.setVSTvalue(index, value);
+        const float natural = params.getNaturalValue(index);
+        if (index == 0)
+            dist_mxr_set_attr(&distortion, DIST_MXR_ATTR_GAIN, natural);
+        if (index == 1)
+        {
+            filter_2_pole_low_pass_set_attr(&left, FILTER_ATTR_FREQUENCY, natural);
+            filter_2_pole_low_pass_set_attr(&right, FILTER_ATTR_FREQUENCY, natural);
+        }
+        if (index == 2)
+            dist_mxr_set_attr(&distortion, DIST_MXR_ATTR_LEVEL,
+                              csd_utilities_decibels2amplitude(natural));
+    }
+    void frame(float inL, float inR, float& outL, float& outR)
+    {
+        const float a = dist_mxr_dsp(&distortion, inL);
+        const float b = dist_mxr_dsp(&distortion, inR);
+        outL = filter_2_pole_low_pass_dsp(&left, a);
+        outR = filter_2_pole_low_pass_dsp(&right, b);
+    }
+
+private:
+    GrizzboxTwoParamManager params;
+    dist_mxr_struct distortion;
+    filter_2_pole_low_pass_struct left, right;
+};
+
+} // namespace
+
+TEST(Grizzbox2Sound, SignalChainMatchesTheDspLibraryBitForBit)
+{
+    // Loud and quiet material, with the odd values a host may pass.
+    const int frames = 6000;
+    std::vector<float> inL(frames), inR(frames);
+    for (int i = 0; i < frames; ++i)
+    {
+        const double t = i / 44100.0;
+        const double envelope = std::pow(10.0, -3.0 + 3.5 * (i % 1500) / 1500.0);
+        inL[i] = static_cast<float>(envelope * std::sin(2 * std::numbers::pi * 220.0 * t));
+        inR[i] = static_cast<float>(0.05 * std::sin(2 * std::numbers::pi * 3150.0 * t) +
+                                    envelope * 0.3 * std::sin(2 * std::numbers::pi * 55.0 * t));
+    }
+    const float odd[] = {std::nanf(""), INFINITY, -INFINITY, -0.0f, 1e-40f, 3e38f, -1.0f, 1.0f};
+    for (size_t k = 0; k < std::size(odd); ++k)
+    {
+        inL[700 + 13 * k] = odd[k];
+        inR[2300 + 17 * k] = odd[k];
+    }
+
+    Plugin plugin;
+    ReferenceChain reference;
+    const unsigned callerMode = _mm_getcsr();
+    const int blockSizes[] = {512, 1, 77, 1024, 300};
+    const float settings[][3] = {{0.1f, 1.0f, 0.16707f},
+                                 {1.0f, 0.0f, 1.0f},
+                                 {0.0f, 0.3f, 0.6f},
+                                 {0.55f, 0.8f, 0.02f},
+                                 {0.9f, 0.05f, 0.9f}};
+    int start = 0, block = 0;
+    while (start < frames)
+    {
+        const int n = std::min(blockSizes[block % 5], frames - start);
+        for (int p = 0; p < 3; ++p)
+        {
+            plugin.set(p, settings[block % 5][p]);
+            reference.set(p, settings[block % 5][p]);
+        }
+        std::vector<float> bL(inL.begin() + start, inL.begin() + start + n);
+        std::vector<float> bR(inR.begin() + start, inR.begin() + start + n);
+        std::vector<float> outL(n), outR(n);
+        plugin.process(bL, bR, outL, outR, n);
+
+        _mm_setcsr(callerMode | 0x8040u); // as the plug-in processes
+        for (int i = 0; i < n; ++i)
+        {
+            float refL = 0.0f, refR = 0.0f;
+            reference.frame(inL[start + i], inR[start + i], refL, refR);
+            if (!sameBits(outL[i], refL) || !sameBits(outR[i], refR))
+            {
+                _mm_setcsr(callerMode);
+                FAIL() << "frame " << start + i << ": " << outL[i] << " / " << outR[i]
+                       << " against " << refL << " / " << refR;
+            }
+        }
+        _mm_setcsr(callerMode);
+        start += n;
+        ++block;
+    }
 }
