@@ -118,6 +118,8 @@ OSStatus AUBase::DispatchGetPropertyInfo(AudioUnitPropertyID id, AudioUnitScope 
         outWritable = IsStreamFormatWritable(scope, element);
         break;
     case kAudioUnitProperty_ElementCount:
+        if (scope >= NumberOfScopes())
+            return kAudioUnitErr_InvalidScope;
         outDataSize = sizeof(UInt32);
         outWritable = BusCountWritable(scope);
         return noErr;

@@ -122,6 +122,7 @@ TEST_F(Properties, InfoTableRowByRow)
         {kAudioUnitProperty_StreamFormat, I, 1, kAudioUnitErr_InvalidElement, 0, false},
         {kAudioUnitProperty_StreamFormat, G, 0, noErr, 40, true},
         {kAudioUnitProperty_ElementCount, I, 0, noErr, 4, false},
+        {kAudioUnitProperty_ElementCount, 9, 0, kAudioUnitErr_InvalidScope, 0, false},
         {kAudioUnitProperty_Latency, G, 0, noErr, 8, false},
         {kAudioUnitProperty_Latency, O, 0, kAudioUnitErr_InvalidScope, 0, false},
         {kAudioUnitProperty_Latency, G, 2, kAudioUnitErr_InvalidElement, 0, false},

@@ -137,8 +137,8 @@ inline ComponentParameters MakeComponentCall(SInt16 what, std::initializer_list<
 {
     ComponentParameters call{};
     call.what = what;
-    const size_t count =
-        args.size() < kComponentParametersCapacity ? args.size() : kComponentParametersCapacity;
+    const size_t capacity = kComponentParametersCapacity;
+    const size_t count = args.size() < capacity ? args.size() : capacity;
     call.paramSize = static_cast<UInt8>(count * sizeof(intptr_t));
     size_t i = 0;
     for (const intptr_t arg : args)
