@@ -22,6 +22,13 @@ render() {
 
 # One block of renders per plug-in.
 
+# Grizzbox2: clean (stomp off), stomp on at the defaults, full fuzz at -6 dB,
+# and full fuzz with the tone filter turned down.
+render Grizzbox2.vst grizzbox2-clean.wav --set 3=0
+render Grizzbox2.vst grizzbox2-stomp-defaults.wav
+render Grizzbox2.vst grizzbox2-full-fuzz.wav --set 0=1.0 --set 2=0.62
+render Grizzbox2.vst grizzbox2-full-fuzz-dark.wav --set 0=1.0 --set 1=0.3 --set 2=0.62
+
 if ((rendered == 0)); then
     echo "demo: no plug-in is built yet; nothing rendered"
 fi
