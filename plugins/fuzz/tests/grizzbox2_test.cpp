@@ -315,6 +315,21 @@ TEST(Grizzbox2Sound, SampleRateChangeKeepsTheCutoffInHertz)
     EXPECT_NEAR(at22, at44, 1.0);
 }
 
+TEST(Grizzbox2Sound, ASampleRateThatIsNotAPositiveNumberIsRefused)
+{
+    const std::vector<float> probe = sine(3000.0, 0.3, kRate, 2048);
+    Plugin reference;
+    reference.set(1, 0.4f);
+    const std::vector<float> expected = reference.processLeft(probe);
+    for (const float rate : {0.0f, -48000.0f, std::nanf(""), INFINITY})
+    {
+        Plugin plugin;
+        plugin.set(1, 0.4f);
+        plugin.setSampleRate(rate);
+        EXPECT_EQ(plugin.processLeft(probe), expected) << "rate " << rate;
+    }
+}
+
 TEST(Grizzbox2Channels, PinsAreReadAtResume)
 {
     Plugin plugin;
