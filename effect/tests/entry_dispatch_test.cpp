@@ -129,13 +129,10 @@ TEST_F(DispatchTest, FixedAnswersOfTheDefaultEffect)
         {effIdentify, 0, 0, nullptr, 0x4E764566},
         {effGetVu, 0, 0, nullptr, 0},
         {effGetProgram, 0, 0, nullptr, 0},
-        {effGetChunk, 1, 0, nullptr, 0},
-        {effSetChunk, 0, 10, text, 0},
         {effOpen, 0, 0, nullptr, 0},
         {effCanBeAutomated, 3, 0, nullptr, 1},
         {effString2Parameter, 0, 0, text, 0},
         {effGetNumProgramCategories, 0, 0, nullptr, 1},
-        {effGetProgramNameIndexed, 0, 0, text, 0},
         {effConnectInput, 0, 0, nullptr, 1},
         {effConnectOutput, 1, 1, nullptr, 1},
         {effGetPlugCategory, 0, 0, nullptr, kPlugCategUnknown},
@@ -146,10 +143,7 @@ TEST_F(DispatchTest, FixedAnswersOfTheDefaultEffect)
         {effKeysRequired, 0, 0, nullptr, 1}, // inverted: no keys needed
         {effGetVstVersion, 0, 0, nullptr, 2400},
         {effGetCurrentMidiProgram, 0, 0, nullptr, -1},
-        {effSetTotalSampleToProcess, 0, 12345, nullptr, 12345},
-        {effSetBypass, 0, 1, nullptr, 0},
         {effSetBlockSizeAndSampleRate, 0, 64, nullptr, 1},
-        {effGetSpeakerArrangement, 0, 0, nullptr, 0},
         // Opcodes outside the table.
         {80, 0, 0, nullptr, 0},
         {1000, 0, 0, nullptr, 0},
@@ -161,6 +155,50 @@ TEST_F(DispatchTest, FixedAnswersOfTheDefaultEffect)
         EXPECT_EQ(dispatch(c.opcode, c.index, c.value, c.ptr), c.expected);
     }
     EXPECT_STREQ(text, "anything") << "no default writes into a caller's text";
+}
+
+TEST_F(DispatchTest, ArgumentsReachTheRightParameters)
+{
+    ASSERT_NE(load(), nullptr);
+    void* const P = reinterpret_cast<void*>(0x1000);
+    const VstIntPtr p = 0x1000;
+    const VstIntPtr V = 0x2000; // a pointer passed in value
+    struct Case
+    {
+        VstInt32 opcode;
+        VstInt32 index;
+        VstIntPtr value;
+        float opt;
+        VstIntPtr result;
+        VstIntPtr args[3];
+    };
+    const Case cases[] = {
+        {effGetChunk, 1, 0, 0, 100, {p, 1, 0}},
+        {effGetChunk, 0, 0, 0, 100, {p, 0, 0}},
+        {effSetChunk, 2, 345, 0, 101, {p, 345, 1}},
+        {effProcessEvents, 0, 0, 0, 102, {p, 0, 0}},
+        {effGetProgramNameIndexed, 4, 3, 0, 1, {3, 4, p}}, // category from value
+        {effConnectInput, 1, 0, 0, 1, {1, 0, 0}},
+        {effConnectOutput, 1, 7, 0, 1, {1, 1, 0}},
+        {effOfflineNotify, 1, 6, 0, 103, {p, 6, 1}},
+        {effSetSpeakerArrangement, 0, V, 0, 1, {V, p, 0}},
+        {effGetSpeakerArrangement, 0, V, 0, 1, {V, p, 0}},
+        {effSetBypass, 0, 2, 0, 1, {1, 0, 0}},
+        {effSetViewPosition, 11, 22, 0, 1, {11, 22, 0}},
+        {effSetPanLaw, 0, 1, 0.5f, 1, {1, 500, 0}},
+        {effGetMidiKeyName, 9, 0, 0, 1, {9, p, 0}},
+        {effSetTotalSampleToProcess, 0, 41, 0, 42, {41, 0, 0}},
+        {effSetProcessPrecision, 0, 1, 0, 1, {1, 0, 0}},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << "opcode " << c.opcode << " index " << c.index);
+        probe->call = -1;
+        EXPECT_EQ(dispatch(c.opcode, c.index, c.value, P, c.opt), c.result);
+        EXPECT_EQ(probe->call, c.opcode);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(probe->callArgs[i], c.args[i]) << "argument " << i;
+    }
 }
 
 TEST_F(DispatchTest, EditorOpcodesWithoutEditorAnswerZero)

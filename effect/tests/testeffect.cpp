@@ -184,6 +184,67 @@ public:
         return text && std::strcmp(text, "receiveVstMidiEvent") == 0 ? gProbe.canReceiveMidi : 0;
     }
 
+    // Operations that only record their arguments, to show which dispatcher
+    // argument reaches which parameter.
+    VstInt32 getChunk(void** data, bool isPreset) override
+    {
+        return record(effGetChunk, asInt(data), isPreset, 0, 100);
+    }
+    VstInt32 setChunk(void* data, VstInt32 byteSize, bool isPreset) override
+    {
+        return record(effSetChunk, asInt(data), byteSize, isPreset, 101);
+    }
+    VstInt32 processEvents(VstEvents* events) override
+    {
+        return record(effProcessEvents, asInt(events), 0, 0, 102);
+    }
+    bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override
+    {
+        return record(effGetProgramNameIndexed, category, index, asInt(text), 1);
+    }
+    void inputConnected(VstInt32 index, bool state) override
+    {
+        record(effConnectInput, index, state, 0, 0);
+    }
+    void outputConnected(VstInt32 index, bool state) override
+    {
+        record(effConnectOutput, index, state, 0, 0);
+    }
+    VstInt32 offlineNotify(VstAudioFile* files, VstInt32 numAudioFiles, bool start) override
+    {
+        return record(effOfflineNotify, asInt(files), numAudioFiles, start, 103);
+    }
+    bool setSpeakerArrangement(VstSpeakerArrangement* input, VstSpeakerArrangement* output) override
+    {
+        return record(effSetSpeakerArrangement, asInt(input), asInt(output), 0, 1);
+    }
+    bool getSpeakerArrangement(VstSpeakerArrangement** input,
+                               VstSpeakerArrangement** output) override
+    {
+        return record(effGetSpeakerArrangement, asInt(input), asInt(output), 0, 1);
+    }
+    bool setBypass(bool onOff) override { return record(effSetBypass, onOff, 0, 0, 1); }
+    bool setViewPosition(VstInt32 x, VstInt32 y) override
+    {
+        return record(effSetViewPosition, x, y, 0, 1);
+    }
+    bool setPanLaw(VstInt32 type, float value) override
+    {
+        return record(effSetPanLaw, type, static_cast<VstIntPtr>(value * 1000.0f), 0, 1);
+    }
+    bool getMidiKeyName(VstInt32 channel, MidiKeyName* keyName) override
+    {
+        return record(effGetMidiKeyName, channel, asInt(keyName), 0, 1);
+    }
+    VstInt32 setTotalSampleToProcess(VstInt32 value) override
+    {
+        return record(effSetTotalSampleToProcess, value, 0, 0, value + 1);
+    }
+    bool setProcessPrecision(VstInt32 precision) override
+    {
+        return record(effSetProcessPrecision, precision, 0, 0, 1);
+    }
+
     VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) override
     {
         if (index != kProbeService || !ptr)
@@ -194,6 +255,16 @@ public:
     }
 
 private:
+    static VstInt32 record(VstInt32 call, VstIntPtr a, VstIntPtr b, VstIntPtr c, VstInt32 result)
+    {
+        gProbe.call = call;
+        gProbe.callArgs[0] = a;
+        gProbe.callArgs[1] = b;
+        gProbe.callArgs[2] = c;
+        return result;
+    }
+    static VstIntPtr asInt(const void* p) { return reinterpret_cast<VstIntPtr>(p); }
+
     // Writes what the host answers into the left output, for host tests:
     // each block starts with the host's sample position; the first block
     // follows it with rate, block size, host version, the connection of
@@ -260,10 +331,6 @@ VstIntPtr copyResourcePath(char* text)
     return ok ? 1 : 0;
 }
 
-VstIntPtr asInt(const void* p)
-{
-    return reinterpret_cast<VstIntPtr>(p);
-}
 VstInt32 i32(VstIntPtr v)
 {
     return static_cast<VstInt32>(v);

@@ -37,6 +37,10 @@ struct TestEffectProbe
     VstInt32 editorCall = -1;
     VstIntPtr editorArgs[2] = {0, 0};
     VstKeyCode lastKey = {0, 0, 0};
+    // The effect's last overridden operation reached through opcodes 23..79:
+    // the opcode that leads to it and the arguments it received.
+    VstInt32 call = -1;
+    VstIntPtr callArgs[3] = {0, 0, 0};
 };
 
 // A member function of the effect run through vendorSpecific(kProbeService, 0,
