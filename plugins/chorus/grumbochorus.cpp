@@ -174,6 +174,12 @@ void grumbochorus::doProcess(float** inputs, float** outputs, VstInt32 frames, b
     const float* inputR = inputs[1];
     float* outputL = outputs[0];
     float* outputR = outputs[1];
+    // The glides run in locals: the stores into the host's buffers would
+    // otherwise make every member float reload after each sample.
+    float dry = dryGain;
+    float wet = wetGain;
+    float depth = modDepth;
+    float base = baseDelay;
     for (VstInt32 i = 0; i < frames; ++i)
     {
         // Read everything from the inputs first: they may be the outputs.
@@ -182,19 +188,18 @@ void grumbochorus::doProcess(float** inputs, float** outputs, VstInt32 frames, b
 
         float a = 0.0f, b = 0.0f;
         lfo->get90Values(&a, &b);
-        a *= modDepth;
-        b *= modDepth;
+        a *= depth;
+        b *= depth;
 
-        const float sumL = delayL->read(baseDelay + a) + delayL->read(baseDelay + b);
-        const float sumR =
-            delayR->read(baseDelay + modDepth - a) + delayR->read(baseDelay + modDepth - b);
+        const float sumL = delayL->read(base + a) + delayL->read(base + b);
+        const float sumR = delayR->read(base + depth - a) + delayR->read(base + depth - b);
 
         delayL->write(filterL->step(saturate(2.0f * inL - 0.1f * sumR)));
         delayR->write(filterR->step(saturate(2.0f * inR - 0.1f * sumL)));
         lfo->advance();
 
-        const float outL = inL * dryGain + sumL * wetGain;
-        const float outR = inR * dryGain + sumR * wetGain;
+        const float outL = inL * dry + sumL * wet;
+        const float outR = inR * dry + sumR * wet;
         if (replacing)
         {
             outputL[i] = outL;
@@ -206,11 +211,15 @@ void grumbochorus::doProcess(float** inputs, float** outputs, VstInt32 frames, b
             outputR[i] += outR;
         }
 
-        wetGain += kGainGlide * (wetTarget - wetGain);
-        dryGain += kGainGlide * (dryTarget - dryGain);
-        modDepth += kDelayGlide * (modTarget - modDepth);
-        baseDelay += kDelayGlide * (baseTarget - baseDelay);
+        wet += kGainGlide * (wetTarget - wet);
+        dry += kGainGlide * (dryTarget - dry);
+        depth += kDelayGlide * (modTarget - depth);
+        base += kDelayGlide * (baseTarget - base);
     }
+    wetGain = wet;
+    dryGain = dry;
+    modDepth = depth;
+    baseDelay = base;
 
     // The saturation already turns a NaN input into silence before it reaches
     // the feedback filters; this keeps them from sticking whatever else might.
