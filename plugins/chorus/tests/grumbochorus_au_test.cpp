@@ -1,6 +1,7 @@
 // GrumboChorus as an Audio Unit (the older adapter variant): the component
 // opened through its entry function and driven as a host drives it.
 #include "AdapterHost.h"
+#include "allocation_counter.h"
 #include "grumbochorus.h"
 
 #include <gtest/gtest.h>
@@ -171,6 +172,20 @@ TEST_F(ChorusUnit, NonFiniteInputLeavesNothingStuck)
             for (float sample : channel)
                 ASSERT_TRUE(std::isfinite(sample)) << block;
     }
+}
+
+TEST_F(ChorusUnit, RenderingAllocatesNothingWhileTheRateStands)
+{
+    source.signal = {std::vector<float>(8192, 0.1f)};
+    Audio out(2, 512);
+    ASSERT_EQ(noErr, unit->render(out, 512));
+    const allocation_counter::Watch watch;
+    for (int block = 0; block < 8; ++block)
+    {
+        ASSERT_EQ(noErr, unit->setParameter(grumbochorus::kSpeed, 0.1f * block));
+        ASSERT_EQ(noErr, unit->render(out, 512));
+    }
+    EXPECT_EQ(0, watch.allocations());
 }
 
 } // namespace

@@ -181,6 +181,8 @@ TEST_F(TirrowUnit, ControlChangesArriveWithTheNextBlock)
             << std::hex << c.status << std::dec << " " << c.controller << " " << c.value;
         EXPECT_EQ(c.display, DisplayText(unit->unit, CTirrow::kLowPass, nullptr));
     }
+    // The can-do selector does not list the MIDI selectors.
+    EXPECT_EQ(0, CallComponentCanDo(unit->unit, kMusicDeviceMIDIEventSelect));
 }
 
 TEST_F(TirrowUnit, NonFiniteInputLeavesNothingStuck)
