@@ -19,10 +19,10 @@ constexpr const char* kVendorName = "Velkorsonic, Inc.";
 // The host asks with 8-character buffers (9 bytes with the terminator).
 constexpr int32_t kTextLength = 8;
 
-// Loud input followed by silence sends the tone filters' recursion into
-// subnormal numbers, which the processor handles very slowly. While a block
-// is processed they are flushed to zero (results and operands); the caller's
-// floating-point mode is put back when the block is done.
+// A tone filter decaying towards zero passes through subnormal numbers, which
+// the processor handles very slowly. While a block is processed they are
+// flushed to zero (results and operands); the caller's floating-point mode,
+// status flags included, is put back when the block is done.
 class FlushDenormals
 {
 public:
@@ -45,12 +45,13 @@ bool isStomped(float stomp)
 
 // The per-sample steps of dist_mxr and filter_2_pole_low_pass, written out
 // here so that they inline into the processing loop: as calls into the
-// library they cost a third more time per frame, most of it spent storing and
-// reloading the filter history. The arithmetic is the library's, operation
-// for operation and in the same precision (a test compares the two bit for
-// bit); the library's set_attr calls still compute every coefficient. Values
-// are read from the records once per block and the history written back at
-// its end, so a parameter change racing a block applies from the next one.
+// library the loop takes about one and a half times as long. The arithmetic
+// is the library's, operation for operation and in the same precision (a test
+// compares the two bit for bit); the library's set_attr calls still compute
+// every coefficient. Values are read from the records once per block and the
+// filter history is written back at its end (the clipper's last-output field
+// is left alone: nothing reads it), so a parameter change racing a block
+// applies from the next one.
 class Clipper
 {
 public:
