@@ -24,7 +24,10 @@ void filter_average_free(filter_average_struct* state)
 
 /* Zeroes the window and places the positions so that the sum covers the
  * last `length` samples: the ring holds length + 1 slots, read runs one slot
- * ahead of write. */
+ * ahead of write. Both init and a new length go through here. Keeping the old
+ * ring contents (or the old write position) with a zeroed sum would subtract
+ * samples that were never added, and read and write starting on the same
+ * slot would average length + 1 samples. */
 static void restart(filter_average_struct* s)
 {
     if (s->ring)
@@ -41,6 +44,9 @@ void filter_average_set_attr(filter_average_struct* state, int attribute, float 
 {
     if (attribute == 230)
     {
+        /* Lengths below 1 would leave an empty window; a fractional length
+         * is truncated and the mean divides by the truncated count, the
+         * number of samples actually summed. */
         if (!(value >= 1.0f && value <= (float)FILTER_AVERAGE_MAX_LENGTH))
             return;
         state->length = (int32_t)value;
@@ -73,6 +79,12 @@ float filter_average_dsp(filter_average_struct* state, float x)
 {
     if (!state->ring)
         return 0.0f;
+    /* An unknown mode answers the previous output and leaves the window as it
+     * is: retiring a slot without writing one would put the read position a
+     * slot further ahead for good, and every later average would cover one
+     * sample fewer than it divides by. */
+    if (state->mode < 0 || state->mode > 2)
+        return state->output;
     if (!isfinite(x))
         x = 0.0f;
     if (state->read > state->last)
@@ -111,8 +123,6 @@ float filter_average_dsp(filter_average_struct* state, float x)
         state->output = (float)sqrt(mean > 0.0 ? mean : 0.0);
         break;
     }
-    default:
-        break;
     }
     return state->output;
 }

@@ -430,6 +430,21 @@ TEST_F(Average, RefusesBadLengthsAndRestartsOnANewOne)
     EXPECT_NEAR(filter_average_get_output(&avg), 0.0f, 0.002f);
 }
 
+// A sample processed in an unknown mode must not shift the window: afterwards
+// a constant input still averages to itself.
+TEST_F(Average, UnknownModeLeavesTheWindowAlone)
+{
+    filter_average_set_attr(&avg, 230, 4.0f);
+    for (int n = 0; n < 10; ++n)
+        filter_average_dsp(&avg, 1.0f);
+    filter_average_set_attr(&avg, 231, 5.0f);
+    EXPECT_EQ(filter_average_dsp(&avg, 9.0f), 1.0f);
+    EXPECT_EQ(filter_average_dsp(&avg, -9.0f), 1.0f);
+    filter_average_set_attr(&avg, 231, 0.0f);
+    for (int n = 0; n < 20; ++n)
+        EXPECT_EQ(filter_average_dsp(&avg, 1.0f), 1.0f) << n;
+}
+
 TEST_F(Average, NonFiniteSamplesDoNotPoisonTheWindow)
 {
     filter_average_set_attr(&avg, 230, 2.0f);
