@@ -166,6 +166,7 @@ TEST(Grizzbox2Parameters, UnknownIndicesAndNaNValuesChangeNothing)
 
     EXPECT_NEAR(plugin.get(0), 0.1f, 1e-6);
     EXPECT_EQ(plugin.get(1), 1.0f);
+    EXPECT_NEAR(plugin.get(2), 0.16707f, 1e-4);
     EXPECT_EQ(plugin.get(3), 1.0f);
     EXPECT_EQ(plugin.get(-1), 0.0f);
     EXPECT_EQ(plugin.get(4), 0.0f);
