@@ -35,8 +35,9 @@ extern "C"
     extern float gMillisecondsPerSample;       /* (1 / rate) * 0.001 */
 
     /* Attribute -100 sets the sampling rate (Hz) and the three derived values,
-     * in single precision. A rate that is not a positive finite number is
-     * refused (the globals keep their values). Other numbers are ignored.
+     * in single precision. A rate that is not a positive finite number with a
+     * finite reciprocal is refused (the globals keep their values). Other
+     * numbers are ignored.
      * Existing module instances are not retuned: re-set their frequencies. */
     void csd_set_attr(int attribute, float value);
     /* The sampling rate for -100, 0.0 otherwise. */

@@ -16,9 +16,10 @@ void csd_set_attr(int attribute, float value)
 {
     if (attribute != CSD_ATTR_SAMPLING_RATE)
         return;
-    /* A zero, negative or non-finite rate would turn every coefficient
-     * computed from it into inf/NaN; keep the current rate instead. */
-    if (!(value > 0.0f) || isinf(value))
+    /* A zero, negative or non-finite rate, or one so small that its
+     * reciprocal overflows, would turn every coefficient computed from it
+     * into inf/NaN; keep the current rate instead. */
+    if (!(value > 0.0f) || isinf(value) || isinf(1.0f / value))
         return;
     gAudioSamplingRate = value;
     gAudioSamplingRateReciprocal = 1.0f / value;

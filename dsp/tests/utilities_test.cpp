@@ -47,7 +47,8 @@ TEST_F(SamplingRate, SetsRateAndDerivedValuesInSinglePrecision)
 TEST_F(SamplingRate, IgnoresOtherAttributesAndRefusesUnusableRates)
 {
     csd_set_attr(-100, 96000.0f);
-    for (const float bad : {0.0f, -44100.0f, kNaN, kInf, -kInf})
+    for (const float bad :
+         {0.0f, -44100.0f, kNaN, kInf, -kInf, std::numeric_limits<float>::denorm_min()})
     {
         csd_set_attr(-100, bad);
         EXPECT_EQ(gAudioSamplingRate, 96000.0f) << bad;
