@@ -11,8 +11,15 @@
 #include <cstdio>
 #include <cstring>
 
+bool hiToolboxAllowFocusChange = true;
+int32_t pSystemVersion = 0;
+
 namespace
 {
+
+// The window layer has every cursor shape the frame asks for, so it counts
+// as a system from which all of them exist.
+constexpr int32_t kPlatformSystemVersion = 0x1040;
 
 #if !FX_GUI_LEGACY
 constexpr unsigned char kVirtualKeyTab = 2;
@@ -40,9 +47,9 @@ fxwin::Cursor platformCursor(CCursorType type)
     case kCursorWait:
         return fxwin::Cursor::watch;
     case kCursorHSize:
-        return fxwin::Cursor::resizeLeftRight;
+        return pSystemVersion >= 0x1030 ? fxwin::Cursor::resizeLeftRight : fxwin::Cursor::cross;
     case kCursorVSize:
-        return fxwin::Cursor::resizeUpDown;
+        return pSystemVersion >= 0x1030 ? fxwin::Cursor::resizeUpDown : fxwin::Cursor::cross;
     case kCursorSizeAll:
     case kCursorNESWSize:
     case kCursorNWSESize:
@@ -50,7 +57,7 @@ fxwin::Cursor platformCursor(CCursorType type)
     case kCursorCopy:
         return fxwin::Cursor::copyArrow;
     case kCursorNotAllowed:
-        return fxwin::Cursor::notAllowed;
+        return pSystemVersion >= 0x1020 ? fxwin::Cursor::notAllowed : fxwin::Cursor::arrow;
     case kCursorHand:
         return fxwin::Cursor::openHand;
     default:
@@ -86,6 +93,7 @@ CFrame::CFrame(const CRect& inSize, std::unique_ptr<fxwin::Window> platformWindo
 
 void CFrame::initFrame()
 {
+    pSystemVersion = kPlatformSystemVersion;
     size.moveTo(0, 0);
     mouseableArea = size;
     if (!window)
@@ -627,6 +635,8 @@ bool CFrame::handleEvent(const fxwin::Event& event)
             setFocusView(nullptr);
         bHasKeyboardFocus = false;
         return true;
+    case fxwin::EventType::setFocusPart:
+        return setFocusPart(event.focusPart);
     case fxwin::EventType::dragEnter:
     case fxwin::EventType::dragMove:
     case fxwin::EventType::dragLeave:
@@ -638,6 +648,28 @@ bool CFrame::handleEvent(const fxwin::Event& event)
     default:
         return false;
     }
+}
+
+// The host's keyboard navigation moves the focus into the frame (at its first
+// or last focusable view) or out of it.
+bool CFrame::setFocusPart(fxwin::FocusPart part)
+{
+    if (!hiToolboxAllowFocusChange)
+        return false;
+    if (part == fxwin::FocusPart::none)
+    {
+        if (pFocusView)
+            setFocusView(nullptr);
+        bHasKeyboardFocus = false;
+        return true;
+    }
+#if FX_GUI_LEGACY
+    // The older frame has no focus traversal to enter by.
+    bHasKeyboardFocus = true;
+#else
+    bHasKeyboardFocus = advanceNextFocusView(pFocusView, part == fxwin::FocusPart::previous);
+#endif
+    return true;
 }
 
 // The dragged items live in one container from enter to leave or drop.

@@ -205,6 +205,57 @@ TEST(FrameTest, KeysReachTheFrameOnlyWithKeyboardFocus)
     EXPECT_EQ(h.frame->getFocusView(), nullptr);
 }
 
+// The host's keyboard navigation moves the focus into the frame at its first
+// or last focusable view, or takes it away.
+TEST(FrameTest, HostMovesTheFocusIntoAndOutOfTheFrame)
+{
+    HeadlessFrame h;
+    auto* first = new FocusView(CRect(0, 0, 10, 10));
+    auto* plain = new RecordingView(CRect(10, 0, 20, 10), kRedCColor);
+    auto* last = new FocusView(CRect(20, 0, 30, 10));
+    h.frame->addView(first);
+    h.frame->addView(plain);
+    h.frame->addView(last);
+    const auto focusPart = [&](fxwin::FocusPart part)
+    {
+        fxwin::Event event;
+        event.type = fxwin::EventType::setFocusPart;
+        event.focusPart = part;
+        h.window().inject(event);
+        h.window().processEvents(0);
+    };
+
+    struct Step
+    {
+        fxwin::FocusPart part;
+        CView* expectedFocus;
+        bool expectedKeyboardFocus;
+    };
+    const Step steps[] = {
+        {fxwin::FocusPart::next, first, true},
+        {fxwin::FocusPart::none, nullptr, false},
+        {fxwin::FocusPart::previous, last, true},
+        {fxwin::FocusPart::next, nullptr, false}, // past the last: the focus leaves
+    };
+    for (const Step& step : steps)
+    {
+        focusPart(step.part);
+        EXPECT_EQ(h.frame->getFocusView(), step.expectedFocus) << static_cast<int>(step.part);
+        EXPECT_EQ(h.frame->hasKeyboardFocus(), step.expectedKeyboardFocus)
+            << static_cast<int>(step.part);
+    }
+
+    // With focus changes refused the event changes nothing.
+    focusPart(fxwin::FocusPart::next);
+    ASSERT_EQ(h.frame->getFocusView(), first);
+    hiToolboxAllowFocusChange = false;
+    focusPart(fxwin::FocusPart::none);
+    focusPart(fxwin::FocusPart::next);
+    hiToolboxAllowFocusChange = true;
+    EXPECT_EQ(h.frame->getFocusView(), first);
+    EXPECT_TRUE(h.frame->hasKeyboardFocus());
+}
+
 TEST(KeyTranslationTest, KeysymsToVirtualKeys)
 {
     struct Case
@@ -312,6 +363,32 @@ TEST(FrameTest, EditorHooksAndCursors)
         h.frame->setCursor(k.type);
         EXPECT_EQ(h.window().cursor(), k.expected) << k.type;
     }
+
+    // Older systems lack some shapes and get a stand-in.
+    struct VersionCase
+    {
+        int32_t version;
+        CCursorType type;
+        fxwin::Cursor expected;
+    };
+    const VersionCase versions[] = {
+        {0x1030, kCursorHSize, fxwin::Cursor::resizeLeftRight},
+        {0x1029, kCursorHSize, fxwin::Cursor::cross},
+        {0x1029, kCursorVSize, fxwin::Cursor::cross},
+        {0x1020, kCursorNotAllowed, fxwin::Cursor::notAllowed},
+        {0x1019, kCursorNotAllowed, fxwin::Cursor::arrow},
+        {0x1019, kCursorHand, fxwin::Cursor::openHand},
+    };
+    const int32_t platformVersion = pSystemVersion;
+    EXPECT_GE(platformVersion, 0x1030) << "the window layer has every shape";
+    for (const VersionCase& k : versions)
+    {
+        pSystemVersion = k.version;
+        h.frame->setCursor(kCursorWait); // a different shape first
+        h.frame->setCursor(k.type);
+        EXPECT_EQ(h.window().cursor(), k.expected) << std::hex << k.version << " " << k.type;
+    }
+    pSystemVersion = platformVersion;
 
     HeadlessFrame lone;
     EXPECT_EQ(lone.frame->getTicks(), 0u);

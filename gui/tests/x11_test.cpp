@@ -171,6 +171,57 @@ TEST_F(X11Test, ParentThatIsNoWindowLeavesTheFrameUnbound)
     frame->forget();
 }
 
+// An embedder that speaks XEmbed moves the keyboard focus with messages:
+// focus in at the first or last part enters the frame's Tab order there.
+TEST_F(X11Test, EmbedderMovesTheFocusWithXEmbedMessages)
+{
+    CFrame* frame = new CFrame(CRect(0, 0, 60, 20), reinterpret_cast<void*>(parent), nullptr);
+    ASSERT_NE(frame->getPlatformWindow(), nullptr);
+    auto* first = new RecordingView(CRect(0, 0, 20, 20), kRedCColor);
+    auto* last = new RecordingView(CRect(20, 0, 40, 20), kRedCColor);
+    first->setWantsFocus(true);
+    last->setWantsFocus(true);
+    frame->addView(first);
+    frame->addView(last);
+    const Window child = static_cast<Window>(frame->getPlatformWindow()->nativeHandle());
+
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* info = nullptr;
+    const Atom infoAtom = XInternAtom(display, "_XEMBED_INFO", False);
+    ASSERT_EQ(XGetWindowProperty(display, child, infoAtom, 0, 2, False, infoAtom, &type, &format,
+                                 &count, &after, &info),
+              Success);
+    EXPECT_EQ(count, 2u) << "the window announces itself as an XEmbed client";
+    if (info)
+        XFree(info);
+
+    const auto send = [&](long opcode, long detail)
+    {
+        XEvent event = {};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = child;
+        event.xclient.message_type = XInternAtom(display, "_XEMBED", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = CurrentTime;
+        event.xclient.data.l[1] = opcode;
+        event.xclient.data.l[2] = detail;
+        XSendEvent(display, child, False, NoEventMask, &event);
+        XSync(display, False);
+    };
+    const long kFocusIn = 4, kFocusOut = 5, kFocusFirst = 1, kFocusLast = 2;
+    send(kFocusIn, kFocusLast);
+    EXPECT_TRUE(idleUntil(frame, [&] { return frame->getFocusView() == last; }));
+    EXPECT_TRUE(frame->hasKeyboardFocus());
+    send(kFocusOut, 0);
+    EXPECT_TRUE(idleUntil(frame, [&] { return frame->getFocusView() == nullptr; }));
+    EXPECT_FALSE(frame->hasKeyboardFocus());
+    send(kFocusIn, kFocusFirst);
+    EXPECT_TRUE(idleUntil(frame, [&] { return frame->getFocusView() == first; }));
+    frame->forget();
+}
+
 // Records what a drop delivers.
 class DropTarget : public RecordingView
 {

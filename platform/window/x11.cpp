@@ -223,6 +223,7 @@ public:
             XSetWMProtocols(display_, window_, &deleteAtom_, 1);
         }
         initDragAndDrop();
+        initEmbedding();
         surface_ = cairo_xlib_surface_create(display_, window_, visual_, width_, height_);
         if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS)
             return Status::createFailed;
@@ -252,6 +253,16 @@ public:
             if (xevent.type == ClientMessage && handleDragAndDrop(xevent.xclient))
             {
                 ++dispatched;
+                continue;
+            }
+            if (xevent.type == ClientMessage && xevent.xclient.message_type == xembedAtom_)
+            {
+                Event focus;
+                if (translateEmbedding(xevent.xclient, focus))
+                {
+                    deliver(focus);
+                    ++dispatched;
+                }
                 continue;
             }
             if (xevent.type == ClientMessage &&
@@ -495,6 +506,56 @@ private:
     }
 
     // The best type the source offers, None when it offers nothing we read.
+    // XEmbed: a host that embeds the window moves the keyboard focus into it
+    // and out of it with messages rather than by focus events alone.
+    enum : long
+    {
+        kXEmbedFocusIn = 4,
+        kXEmbedFocusOut = 5,
+        kXEmbedFocusCurrent = 0,
+        kXEmbedFocusFirst = 1,
+        kXEmbedFocusLast = 2,
+        kXEmbedMapped = 1,
+    };
+
+    void initEmbedding()
+    {
+        xembedAtom_ = XInternAtom(display_, "_XEMBED", False);
+        if (!parent_)
+            return;
+        // Protocol version 0; the window maps itself.
+        const long info[2] = {0, kXEmbedMapped};
+        const Atom infoAtom = XInternAtom(display_, "_XEMBED_INFO", False);
+        XChangeProperty(display_, window_, infoAtom, infoAtom, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(info), 2);
+    }
+
+    bool translateEmbedding(const XClientMessageEvent& message, Event& event) const
+    {
+        if (message.format != 32)
+            return false;
+        const long opcode = message.data.l[1];
+        if (opcode == kXEmbedFocusOut)
+        {
+            event.type = EventType::setFocusPart;
+            event.focusPart = FocusPart::none;
+            return true;
+        }
+        if (opcode != kXEmbedFocusIn)
+            return false;
+        const long detail = message.data.l[2];
+        if (detail == kXEmbedFocusCurrent)
+        {
+            event.type = EventType::focusIn;
+            return true;
+        }
+        if (detail != kXEmbedFocusFirst && detail != kXEmbedFocusLast)
+            return false;
+        event.type = EventType::setFocusPart;
+        event.focusPart = detail == kXEmbedFocusFirst ? FocusPart::next : FocusPart::previous;
+        return true;
+    }
+
     Atom chooseDragType(const XClientMessageEvent& message)
     {
         std::vector<Atom> offered;
@@ -667,6 +728,7 @@ private:
     Visual* visual_ = nullptr;
     cairo_surface_t* surface_ = nullptr;
     Atom deleteAtom_ = 0;
+    Atom xembedAtom_ = 0;
     ::Cursor cursorHandle_ = 0;
     Cursor cursor_ = Cursor::arrow;
     int width_ = 0, height_ = 0;

@@ -10,6 +10,7 @@ namespace fxwin
 {
 class Window;
 struct Event;
+enum class FocusPart;
 } // namespace fxwin
 
 // What the frame needs of the editor that owns it. The editor base classes
@@ -29,6 +30,13 @@ public:
     // Asks the host to size its window; true when the host can and did.
     virtual bool sizeWindow(int32_t, int32_t) { return false; }
 };
+
+// Whether the host's keyboard navigation may move the focus into or out of a
+// frame; true unless a host needs it otherwise.
+extern bool hiToolboxAllowFocusChange;
+// The system version as a BCD number (0x1030 for 10.3), read when a frame is
+// made; it chooses between cursor shapes.
+extern int32_t pSystemVersion;
 
 //-----------------------------------------------------------------------------
 class CFrame : public CViewContainer
@@ -109,6 +117,7 @@ public:
 protected:
     void initFrame();
     bool handleDrag(const fxwin::Event& event);
+    bool setFocusPart(fxwin::FocusPart part);
 
     CEditorInterface* pEditor = nullptr;
     void* pSystemWindow = nullptr;

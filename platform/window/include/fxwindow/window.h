@@ -60,6 +60,17 @@ enum class EventType
     dragMove,
     dragLeave,
     drop, // dataType, data
+    // The embedder moves the keyboard focus into the window or out of it
+    // (XEmbed focus messages): focusPart says where.
+    setFocusPart,
+};
+
+// Where the keyboard focus goes with EventType::setFocusPart.
+enum class FocusPart
+{
+    none,     // the window loses the keyboard focus
+    next,     // focus enters at the first focusable part (Tab)
+    previous, // focus enters at the last focusable part (shift-Tab)
 };
 
 struct Rect
@@ -70,17 +81,18 @@ struct Rect
 struct Event
 {
     EventType type = EventType::none;
-    int x = 0, y = 0;       // pointer position in window coordinates
-    uint32_t state = 0;     // modifiers and buttons held before the event
-    int button = 0;         // buttonPress / buttonRelease
-    double dx = 0, dy = 0;  // scroll
-    uint32_t keysym = 0;    // X keysym (keypad keys with their digit meaning)
-    uint32_t keycode = 0;   // hardware key code, 0 for injected keys
-    uint32_t character = 0; // Latin-1 character of the key, 0 when none
-    Rect rect;              // expose, configure
-    uint32_t time = 0;      // milliseconds, server time or injection order
-    std::string dataType;   // drag events: "text/uri-list", "text/plain" ...
-    std::string data;       // drag events: the dragged data in that type
+    int x = 0, y = 0;                      // pointer position in window coordinates
+    uint32_t state = 0;                    // modifiers and buttons held before the event
+    int button = 0;                        // buttonPress / buttonRelease
+    double dx = 0, dy = 0;                 // scroll
+    uint32_t keysym = 0;                   // X keysym (keypad keys with their digit meaning)
+    uint32_t keycode = 0;                  // hardware key code, 0 for injected keys
+    uint32_t character = 0;                // Latin-1 character of the key, 0 when none
+    Rect rect;                             // expose, configure
+    uint32_t time = 0;                     // milliseconds, server time or injection order
+    std::string dataType;                  // drag events: "text/uri-list", "text/plain" ...
+    std::string data;                      // drag events: the dragged data in that type
+    FocusPart focusPart = FocusPart::none; // setFocusPart
 };
 
 struct PointerState
