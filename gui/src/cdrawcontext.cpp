@@ -147,10 +147,12 @@ int32_t CDrawContext::forget()
     return CReferenceCounter::forget();
 }
 
+#if !FX_GUI_LEGACY
 cairo_surface_t* CDrawContext::getCGImage()
 {
     return nullptr;
 }
+#endif
 
 cairo_surface_t* CDrawContext::getBitmap()
 {
@@ -307,6 +309,7 @@ void CDrawContext::lineTo(const CPoint& point)
     penLoc = end;
 }
 
+#if !FX_GUI_LEGACY
 void CDrawContext::drawLines(const CPoint* points, int32_t numberOfLines)
 {
     if (!points || numberOfLines <= 0)
@@ -323,7 +326,10 @@ void CDrawContext::drawLines(const CPoint* points, int32_t numberOfLines)
     releaseCGContext(c);
 }
 
-void CDrawContext::drawPolygon(const CPoint* points, int32_t numberOfPoints, CDrawStyle drawStyle)
+#endif
+
+void CDrawContext::drawPolygonStyled(const CPoint* points, int32_t numberOfPoints,
+                                     CDrawStyle drawStyle)
 {
     if (!points || numberOfPoints <= 0)
         return;
@@ -339,15 +345,15 @@ void CDrawContext::drawPolygon(const CPoint* points, int32_t numberOfPoints, CDr
 
 void CDrawContext::polyLine(const CPoint* points, int32_t numberOfPoints)
 {
-    drawPolygon(points, numberOfPoints, kDrawStroked);
+    drawPolygonStyled(points, numberOfPoints, kDrawStroked);
 }
 
 void CDrawContext::fillPolygon(const CPoint* points, int32_t numberOfPoints)
 {
-    drawPolygon(points, numberOfPoints, kDrawFilled);
+    drawPolygonStyled(points, numberOfPoints, kDrawFilled);
 }
 
-void CDrawContext::drawRect(const CRect& rect, CDrawStyle drawStyle)
+void CDrawContext::drawRectStyled(const CRect& rect, CDrawStyle drawStyle)
 {
     cairo_t* c = beginCGContext();
     if (!c)
@@ -389,7 +395,7 @@ void CDrawContext::addEllipseArc(cairo_t* c, double cx, double cy, double rx, do
     cairo_restore(c);
 }
 
-void CDrawContext::drawEllipse(const CRect& rect, CDrawStyle drawStyle)
+void CDrawContext::drawEllipseStyled(const CRect& rect, CDrawStyle drawStyle)
 {
     cairo_t* c = beginCGContext();
     if (!c)
@@ -416,9 +422,10 @@ void CDrawContext::drawEllipse(const CRect& rect, CDrawStyle drawStyle)
 
 void CDrawContext::fillEllipse(const CRect& rect)
 {
-    drawEllipse(rect, kDrawFilled);
+    drawEllipseStyled(rect, kDrawFilled);
 }
 
+#if !FX_GUI_LEGACY
 void CDrawContext::drawArc(const CRect& rect, float startAngle, float endAngle,
                            CDrawStyle drawStyle)
 {
@@ -437,6 +444,8 @@ void CDrawContext::drawArc(const CRect& rect, float startAngle, float endAngle,
     drawPath(c, drawStyle, false);
     releaseCGContext(c);
 }
+
+#endif
 
 int32_t CDrawContext::convertPoint2Angle(const CPoint& centre, const CPoint& point)
 {
@@ -979,6 +988,7 @@ COffscreenContext::~COffscreenContext()
         pBitmap->forget();
 }
 
+#if !FX_GUI_LEGACY
 cairo_surface_t* COffscreenContext::getCGImage()
 {
     if (!surface)
@@ -992,6 +1002,7 @@ cairo_surface_t* COffscreenContext::getCGImage()
     cairo_destroy(c);
     return snapshot;
 }
+#endif
 
 cairo_surface_t* COffscreenContext::getBitmap()
 {

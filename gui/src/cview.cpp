@@ -112,6 +112,8 @@ bool CView::attached(CView*)
 
 CPoint& CView::getMouseLocation(CDrawContext* context, CPoint& point)
 {
+    if (!context)
+        return point;
     if (pParentView && pParentView->notify(this, kMsgCheckIfViewContainer) == 1)
     {
         // Walk up: each container moves the origins by its own position for
@@ -132,8 +134,7 @@ CPoint& CView::getMouseLocation(CDrawContext* context, CPoint& point)
         context->offset = savedOffset;
         return point;
     }
-    if (context)
-        context->getMouseLocation(point);
+    context->getMouseLocation(point);
     return point;
 }
 
@@ -191,6 +192,7 @@ void CView::redraw()
         pParentFrame->draw(this);
 }
 
+#if !FX_GUI_LEGACY
 //-----------------------------------------------------------------------------
 // Attributes
 
@@ -205,7 +207,8 @@ bool CView::setAttribute(const CViewAttributeID id, const int32_t inSize, const 
             continue;
         if (inSize > attribute.size)
             return false;
-        std::memcpy(attribute.data.data(), bytes, static_cast<size_t>(inSize));
+        if (inSize > 0)
+            std::memcpy(attribute.data.data(), bytes, static_cast<size_t>(inSize));
         return true;
     }
     attributes.push_back(Attribute{id, inSize, std::vector<unsigned char>(bytes, bytes + inSize)});
@@ -232,9 +235,10 @@ bool CView::getAttribute(const CViewAttributeID id, const int32_t inSize, void* 
     {
         if (attribute.id != id)
             continue;
-        if (inSize < attribute.size || !outData)
+        if (inSize < attribute.size || (attribute.size > 0 && !outData))
             return false;
-        std::memcpy(outData, attribute.data.data(), static_cast<size_t>(attribute.size));
+        if (attribute.size > 0)
+            std::memcpy(outData, attribute.data.data(), static_cast<size_t>(attribute.size));
         outSize = attribute.size;
         return true;
     }
@@ -253,3 +257,4 @@ bool CView::removeAttribute(const CViewAttributeID id)
     }
     return false;
 }
+#endif

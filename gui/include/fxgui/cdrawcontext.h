@@ -28,9 +28,11 @@ public:
         CReferenceCounter::remember();
         return this;
     }
+#if !FX_GUI_LEGACY
     // A snapshot of the pixels as a new image surface (owned by the
     // caller), or null; a window context has none.
     virtual cairo_surface_t* getCGImage();
+#endif
     // The pixel map for block copies (an image surface, not owned), or null.
     virtual cairo_surface_t* getBitmap();
     virtual void releaseBitmap();
@@ -39,17 +41,38 @@ public:
     //-- lines and shapes
     void moveTo(const CPoint& point);
     void lineTo(const CPoint& point);
-    void drawLines(const CPoint* points, int32_t numberOfLines);
-    void drawPolygon(const CPoint* points, int32_t numberOfPoints,
-                     CDrawStyle drawStyle = kDrawStroked);
     void polyLine(const CPoint* points, int32_t numberOfPoints);
     void fillPolygon(const CPoint* points, int32_t numberOfPoints);
-    void drawRect(const CRect& rect, CDrawStyle drawStyle = kDrawStroked);
     void fillRect(const CRect& rect);
-    void drawEllipse(const CRect& rect, CDrawStyle drawStyle = kDrawStroked);
-    void fillEllipse(const CRect& rect);
+#if FX_GUI_LEGACY
+    // The older build draws outlines only, and fills ellipses only.
+    void drawRect(const CRect& rect)
+    {
+        drawRectStyled(rect, kDrawStroked);
+    }
+    void drawEllipse(const CRect& rect)
+    {
+        drawEllipseStyled(rect, kDrawStroked);
+    }
+#else
+    void drawLines(const CPoint* points, int32_t numberOfLines);
+    void drawPolygon(const CPoint* points, int32_t numberOfPoints,
+                     CDrawStyle drawStyle = kDrawStroked)
+    {
+        drawPolygonStyled(points, numberOfPoints, drawStyle);
+    }
+    void drawRect(const CRect& rect, CDrawStyle drawStyle = kDrawStroked)
+    {
+        drawRectStyled(rect, drawStyle);
+    }
+    void drawEllipse(const CRect& rect, CDrawStyle drawStyle = kDrawStroked)
+    {
+        drawEllipseStyled(rect, drawStyle);
+    }
     void drawArc(const CRect& rect, float startAngle, float endAngle,
                  CDrawStyle drawStyle = kDrawStroked);
+#endif
+    void fillEllipse(const CRect& rect);
     void drawArc(const CRect& rect, const CPoint& point1, const CPoint& point2);
     void fillArc(const CRect& rect, const CPoint& point1, const CPoint& point2);
     void drawPoint(const CPoint& point, CColor color);
@@ -153,11 +176,21 @@ public:
     bool waitDrag();
 
     //-- backend access
+#if FX_GUI_LEGACY
+    // The older build hands out no backend context; its bitmaps and
+    // offscreen copies still draw through one.
+protected:
+    friend class CBitmap;
+    friend class COffscreenContext;
+#endif
     // The cairo context with its state saved and the clip applied, or null.
     // Coordinates are always y-down here; the flag is kept for callers that
     // state what they need.
     cairo_t* beginCGContext(bool swapYAxis = true);
     void releaseCGContext(cairo_t* context);
+#if FX_GUI_LEGACY
+public:
+#endif
     void synchronizeCGContext();
     bool hasBackend() const
     {
@@ -188,6 +221,9 @@ protected:
     void addEllipseArc(cairo_t* context, double cx, double cy, double rx, double ry,
                        double startDegrees, double endDegrees, bool newSubPath) const;
     void drawPath(cairo_t* context, CDrawStyle style, bool strokeOffset = true);
+    void drawPolygonStyled(const CPoint* points, int32_t numberOfPoints, CDrawStyle style);
+    void drawRectStyled(const CRect& rect, CDrawStyle style);
+    void drawEllipseStyled(const CRect& rect, CDrawStyle style);
     void strokeShift(cairo_t* context) const;
     void setSourceColor(cairo_t* context, const CColor& color) const;
     void selectFont(cairo_t* context) const;
@@ -232,7 +268,9 @@ public:
     COffscreenContext(CDrawContext* context, CBitmap* bitmap, bool drawInBitmap = false);
     ~COffscreenContext() override;
 
+#if !FX_GUI_LEGACY
     cairo_surface_t* getCGImage() override;
+#endif
     cairo_surface_t* getBitmap() override;
     void releaseBitmap() override;
 
@@ -242,9 +280,18 @@ public:
     // Block copy from a bitmap-backed context into `destination`.
     void copyTo(CDrawContext* destination, CRect srcRect, CPoint destOffset = CPoint(0, 0));
 
-    int32_t getWidth() const { return width; }
-    int32_t getHeight() const { return height; }
-    cairo_surface_t* getSurface() const { return surface; }
+    int32_t getWidth() const
+    {
+        return width;
+    }
+    int32_t getHeight() const
+    {
+        return height;
+    }
+    cairo_surface_t* getSurface() const
+    {
+        return surface;
+    }
 
 protected:
     CBitmap* pBitmap = nullptr;

@@ -78,17 +78,36 @@ public:
     virtual void update(CDrawContext* context);
 
     void redraw();
+#if !FX_GUI_LEGACY
+    // Keyed data a view carries for whoever needs it; the older build has
+    // no attribute list.
     bool setAttribute(const CViewAttributeID id, const int32_t inSize, const void* inData);
     bool getAttributeSize(const CViewAttributeID id, int32_t& outSize) const;
     bool getAttribute(const CViewAttributeID id, const int32_t inSize, void* outData,
                       int32_t& outSize) const;
     bool removeAttribute(const CViewAttributeID id);
+#endif
 
-    CFrame* getFrame() const { return pParentFrame; }
-    CView* getParentView() const { return pParentView; }
-    void setParentFrame(CFrame* frame) { pParentFrame = frame; }
-    void setParentView(CView* view) { pParentView = view; }
-    const CRect& getSize() const { return size; }
+    CFrame* getFrame() const
+    {
+        return pParentFrame;
+    }
+    CView* getParentView() const
+    {
+        return pParentView;
+    }
+    void setParentFrame(CFrame* frame)
+    {
+        pParentFrame = frame;
+    }
+    void setParentView(CView* view)
+    {
+        pParentView = view;
+    }
+    const CRect& getSize() const
+    {
+        return size;
+    }
 
 protected:
     CRect size;
@@ -101,6 +120,7 @@ protected:
     bool bWantsFocus = false;
     CBitmap* pBackground = nullptr;
 
+#if !FX_GUI_LEGACY
 private:
     struct Attribute
     {
@@ -109,6 +129,7 @@ private:
         std::vector<unsigned char> data;
     };
     std::vector<Attribute> attributes;
+#endif
 };
 
 //-----------------------------------------------------------------------------
