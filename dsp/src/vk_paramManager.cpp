@@ -250,8 +250,14 @@ float vk_paramManager::naturalValueFromVSTvalue(int32_t id, float x)
         return x > 0.5f ? 1.0f : 0.0f;
     case kParamFrequency:
     case kParamDecibel:
-        if (table_struct* table = tableOf(id))
-            return table_lookup_clip(table, x);
+        if (const table_struct* table = tableOf(id))
+        {
+            // The lookup stores its result in the record it reads; a private
+            // record over the shared entries keeps concurrent calls from
+            // different threads from writing the same field.
+            table_struct reader = {table->count, table->data, 0.0f};
+            return table_lookup_clip(&reader, x);
+        }
         return 0.0f;
     case kParamInteger:
         return std::trunc((maximum - minimum) * x + minimum + 0.5f);
