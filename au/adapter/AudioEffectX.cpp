@@ -349,6 +349,7 @@ OSStatus AudioEffectX::GetParameterInfo(AudioUnitScope scope, AudioUnitParameter
     if (scope != kAudioUnitScope_Global)
         return kAudioUnitErr_InvalidParameter;
     const auto index = static_cast<VstInt32>(id);
+    info = AudioUnitParameterInfo{};
     info.flags = kAudioUnitParameterFlag_IsReadable | kAudioUnitParameterFlag_IsWritable;
     if (!IsInitialized())
         info.flags |= kAudioUnitParameterFlag_IsGlobalMeta;
@@ -372,7 +373,6 @@ OSStatus AudioEffectX::GetParameterInfo(AudioUnitScope scope, AudioUnitParameter
         name[kNameBufferSize - 1] = '\0';
         parameterNames[index] = CFStringCreateWithCString(nullptr, name, kCFStringEncodingMacRoman);
     }
-    std::memset(info.name, 0, sizeof info.name);
     if (parameterNames[index] != nullptr)
     {
         info.cfNameString = parameterNames[index];
