@@ -10,6 +10,9 @@ CFBundleRef gBundleRef = nullptr;
 namespace
 {
 
+// How many InitMachOLibrary() calls hold a reference to gBundleRef.
+int sUsers = 0;
+
 struct ImageSearch
 {
     uintptr_t address = 0; // an address inside the image looked for
@@ -78,11 +81,13 @@ void InitMachOLibrary()
     if (!gBundleRef)
     {
         gBundleRef = bundle;
+        sUsers = bundle ? 1 : 0;
         return;
     }
     // Every user holds a reference to the one bundle object, so that one
     // editor going away leaves the bundle valid for the others.
     CFRetain(gBundleRef);
+    ++sUsers;
     if (bundle)
         CFRelease(bundle);
 }
@@ -91,8 +96,13 @@ void ExitMachOLibrary()
 {
     if (!gBundleRef)
         return;
-    const bool last = CFGetRetainCount(gBundleRef) <= 1;
+    // The users are counted here rather than read from the retain count:
+    // whoever else keeps the bundle object alive must not keep gBundleRef
+    // naming it after the last user has let go.
     CFRelease(gBundleRef);
-    if (last)
+    if (--sUsers <= 0)
+    {
+        sUsers = 0;
         gBundleRef = nullptr;
+    }
 }

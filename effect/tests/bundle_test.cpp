@@ -61,6 +61,28 @@ TEST_F(BundleTest, BundleStaysValidUntilItsLastUserLetsGo)
     EXPECT_EQ(service({kReleaseBundle}), 0) << "an extra release is harmless";
 }
 
+TEST_F(BundleTest, AnotherOwnerOfTheBundleDoesNotKeepItNamed)
+{
+    // Something else (a bitmap, say) retains the bundle object while an
+    // editor is open and lets it go only after the editor has closed.
+    ASSERT_NE(load(), nullptr);
+    char text[1024] = {};
+    ProbeServiceCall locate{kLocateBundle};
+    locate.ptr = text;
+    ASSERT_EQ(service(locate), 1);
+    ASSERT_EQ(service({kHoldBundle}), 1);
+    EXPECT_EQ(service({kReleaseBundle}), 0) << "the last editor has let go";
+    service({kDropBundle});
+
+    // The next editor finds the bundle afresh.
+    ASSERT_EQ(service(locate), 1);
+    char again[1024] = "marker.txt";
+    ProbeServiceCall find{kFindResource};
+    find.ptr = again;
+    EXPECT_EQ(service(find), 1);
+    EXPECT_EQ(service({kReleaseBundle}), 0);
+}
+
 TEST(BundleInHostTest, MainProgramHasNoBundle)
 {
     // Linked into the test program itself: the host application is skipped.

@@ -293,6 +293,7 @@ private:
     void setFlagThroughSetter(VstIntPtr setter, bool state);
 
     float gain_ = 0.5f;
+    CFBundleRef heldBundle_ = nullptr;
     bool crashInProcess_ = false;
     bool slowProcess_ = false;
     bool reportHost_ = false;
@@ -473,6 +474,17 @@ VstIntPtr TestEffect::run(ProbeServiceCall& call)
         return gBundleRef != nullptr;
     case kFindResource:
         return copyResourcePath(static_cast<char*>(p));
+    case kHoldBundle:
+        if (!gBundleRef)
+            return 0;
+        CFRetain(gBundleRef);
+        heldBundle_ = gBundleRef;
+        return 1;
+    case kDropBundle:
+        if (heldBundle_)
+            CFRelease(heldBundle_);
+        heldBundle_ = nullptr;
+        return 0;
     }
     return 0;
 }

@@ -106,6 +106,8 @@ enum ProbeService : VstInt32
     kLocateBundle,  // InitMachOLibrary, then the bundle's path into ptr (char[1024]); 1 if set
     kReleaseBundle, // ExitMachOLibrary; 1 while gBundleRef is still set
     kFindResource,  // ptr (char[1024]): a resource name in, its path out
+    kHoldBundle,    // another owner (a bitmap, say) retains gBundleRef; 1 if there was one
+    kDropBundle,    // that owner releases it
 };
 
 enum SetterId : VstInt32
