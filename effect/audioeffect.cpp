@@ -22,6 +22,8 @@ void clearText(char* text)
 }
 
 // Host meters read the level as 0..32767; the product is truncated toward zero.
+// A level that is not a number reads as 0 and one beyond the integer range is
+// held at its edge, where a plain conversion would be undefined.
 VstIntPtr vuToHost(float vu)
 {
     const double scaled = static_cast<double>(vu) * 32767.0;
@@ -76,7 +78,10 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
         close();
         return 0;
     case effSetProgram:
-        if (value < numPrograms)
+        // Negative numbers pass on to setProgram; a number below the 32-bit
+        // range would reach it cut to its low bits (perhaps past the last
+        // program), so it is ignored like one above the range.
+        if (value < numPrograms && value >= INT32_MIN)
             setProgram(static_cast<VstInt32>(value));
         return 0;
     case effGetProgram:

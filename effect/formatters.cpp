@@ -39,6 +39,8 @@ char unitsDigit(double value)
 void AudioEffect::float2string(float value, char* text, VstInt32 maxLen)
 {
     const double v = value;
+    // A value that is not a number has no digits to take apart; say what it
+    // is rather than show a made-up digit.
     if (std::isnan(v))
     {
         copyText(text, "NaN", maxLen);

@@ -237,7 +237,10 @@ TEST_F(DispatchTest, SetProgramChecksOnlyTheUpperBound)
     ASSERT_NE(load(), nullptr);
     dispatch(effSetProgram, 0, 2);
     EXPECT_EQ(dispatch(effGetProgram), 2);
-    for (VstIntPtr value : {VstIntPtr{kTestEffectPrograms}, VstIntPtr{1} << 40})
+    // Above the range, and below the 32-bit range with low bits that would
+    // name program 1.
+    for (VstIntPtr value :
+         {VstIntPtr{kTestEffectPrograms}, VstIntPtr{1} << 40, -(VstIntPtr{1} << 32) + 1})
     {
         dispatch(effSetProgram, 0, value);
         EXPECT_EQ(dispatch(effGetProgram), 2) << value;
