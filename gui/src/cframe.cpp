@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 bool hiToolboxAllowFocusChange = true;
 int32_t pSystemVersion = 0;
@@ -311,6 +312,20 @@ bool CFrame::writePng(const char* path)
 //-----------------------------------------------------------------------------
 // Mouse, keys, wheel and focus
 
+#if FX_GUI_LEGACY
+void CFrame::mouse(CDrawContext* context, CPoint& where)
+{
+    if (pFocusView)
+        changeFocusView(nullptr);
+    if (pModalView)
+    {
+        if (pModalView->hitTest(where))
+            pModalView->mouse(context, where);
+        return;
+    }
+    CViewContainer::mouse(context, where);
+}
+#else
 void CFrame::mouse(CDrawContext* context, CPoint& where, int32_t buttons)
 {
     if (pFocusView)
@@ -325,6 +340,7 @@ void CFrame::mouse(CDrawContext* context, CPoint& where, int32_t buttons)
     }
     CViewContainer::mouse(context, where, buttons);
 }
+#endif
 
 int32_t CFrame::onKeyDown(VstKeyCode& keyCode)
 {
@@ -399,7 +415,7 @@ bool CFrame::setModalView(CView* view)
     return true;
 }
 
-void CFrame::setFocusView(CView* view)
+void CFrame::changeFocusView(CView* view)
 {
     CView* previous = pFocusView;
     pFocusView = view;
@@ -413,6 +429,7 @@ void CFrame::setFocusView(CView* view)
     }
 }
 
+#if !FX_GUI_LEGACY
 bool CFrame::advanceNextFocusView(CView* oldFocus, bool reverse)
 {
     if (pModalView)
@@ -449,6 +466,7 @@ bool CFrame::advanceNextFocusView(CView* oldFocus, bool reverse)
     }
     return CViewContainer::advanceNextFocusView(oldFocus, reverse);
 }
+#endif
 
 CView* CFrame::getCurrentView() const
 {
@@ -593,7 +611,13 @@ bool CFrame::handleEvent(const fxwin::Event& event)
         bInMouse = true;
         CDrawContext* context = createDrawContext();
         CPoint where(event.x, event.y);
+#if FX_GUI_LEGACY
+        // The older views read buttons and modifiers from the context.
+        (void)buttons;
+        mouse(context, where);
+#else
         mouse(context, where, buttons);
+#endif
         context->forget();
         bInMouse = false;
         return true;
@@ -632,7 +656,7 @@ bool CFrame::handleEvent(const fxwin::Event& event)
         return true;
     case fxwin::EventType::focusOut:
         if (pFocusView)
-            setFocusView(nullptr);
+            changeFocusView(nullptr);
         bHasKeyboardFocus = false;
         return true;
     case fxwin::EventType::setFocusPart:
@@ -659,7 +683,7 @@ bool CFrame::setFocusPart(fxwin::FocusPart part)
     if (part == fxwin::FocusPart::none)
     {
         if (pFocusView)
-            setFocusView(nullptr);
+            changeFocusView(nullptr);
         bHasKeyboardFocus = false;
         return true;
     }
@@ -677,6 +701,30 @@ bool CFrame::handleDrag(const fxwin::Event& event)
 {
     if (!bDropActive)
         return false;
+#if FX_GUI_LEGACY
+    // The older views see only the drop, as a list of item texts.
+    if (event.type != fxwin::EventType::drop)
+        return false;
+    CDragContainer drop(event.dataType.c_str(), event.data.data(), event.data.size());
+    std::vector<std::vector<char>> texts;
+    int32_t type = kDragOther;
+    int32_t itemSize = 0, itemType = kDragOther;
+    for (void* item = drop.first(itemSize, itemType); item; item = drop.next(itemSize, itemType))
+    {
+        if (texts.empty())
+            type = itemType;
+        const char* text = static_cast<const char*>(item);
+        texts.emplace_back(text, text + std::strlen(text) + 1);
+    }
+    if (texts.empty())
+        return false;
+    std::vector<void*> items;
+    for (std::vector<char>& text : texts)
+        items.push_back(text.data());
+    CPoint where(event.x, event.y);
+    onDrop(items.data(), static_cast<int32_t>(items.size()), type, where);
+    return true;
+#else
     const bool entering = event.type == fxwin::EventType::dragEnter ||
                           (event.type == fxwin::EventType::drop && !pDragContainer);
     if (entering)
@@ -717,4 +765,5 @@ bool CFrame::handleDrag(const fxwin::Event& event)
         pDragContainer = nullptr;
     }
     return true;
+#endif
 }

@@ -39,7 +39,11 @@ bool CView::checkUpdate(const CRect& updateRect) const
     return size.rectOverlap(updateRect);
 }
 
+#if FX_GUI_LEGACY
+void CView::mouse(CDrawContext*, CPoint&) {}
+#else
 void CView::mouse(CDrawContext*, CPoint&, int32_t) {}
+#endif
 
 void CView::setBackground(CBitmap* background)
 {
@@ -72,6 +76,12 @@ bool CView::onWheel(CDrawContext* context, const CPoint& where, const CMouseWhee
     return onWheel(context, where, distance);
 }
 
+#if FX_GUI_LEGACY
+bool CView::onDrop(void**, int32_t, int32_t, CPoint&)
+{
+    return false;
+}
+#else
 bool CView::onDrop(CDrawContext*, CDragContainer*, const CPoint&)
 {
     return false;
@@ -82,6 +92,7 @@ void CView::onDragEnter(CDrawContext*, CDragContainer*, const CPoint&) {}
 void CView::onDragLeave(CDrawContext*, CDragContainer*, const CPoint&) {}
 
 void CView::onDragMove(CDrawContext*, CDragContainer*, const CPoint&) {}
+#endif
 
 void CView::looseFocus(CDrawContext*) {}
 

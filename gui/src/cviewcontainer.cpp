@@ -116,8 +116,13 @@ void CViewContainer::removeView(CView* view, const bool withForget)
     CCView* node = findNode(view);
     if (!node)
         return;
+#if FX_GUI_LEGACY
+    if (pParentFrame && pParentFrame->getEditView() == view)
+        pParentFrame->setEditView(nullptr);
+#else
     if (pParentFrame && pParentFrame->getFocusView() == view)
         pParentFrame->setFocusView(nullptr);
+#endif
     if (currentDragView == view)
         currentDragView = nullptr;
     unlink(node);
@@ -474,6 +479,32 @@ CPoint& CViewContainer::localToFrame(CPoint& point) const
     return point;
 }
 
+#if FX_GUI_LEGACY
+void CViewContainer::mouse(CDrawContext* context, CPoint& where)
+{
+    CPoint local(where.x - size.left, where.y - size.top);
+    for (CCView* node = pLastView; node; node = node->pPrevious)
+    {
+        CView* child = node->pView;
+        if (child->getMouseEnabled() && child->hitTest(local))
+        {
+            child->mouse(context, local);
+            return;
+        }
+    }
+}
+
+bool CViewContainer::onDrop(void** items, int32_t count, int32_t type, CPoint& where)
+{
+    if (!pParentFrame)
+        return false;
+    CView* view = getViewAt(where, false);
+    if (!view)
+        return false;
+    CPoint local(where.x - size.left, where.y - size.top);
+    return view->onDrop(items, count, type, local);
+}
+#else
 void CViewContainer::mouse(CDrawContext* context, CPoint& where, int32_t buttons)
 {
     CPoint local(where.x - size.left, where.y - size.top);
@@ -487,6 +518,7 @@ void CViewContainer::mouse(CDrawContext* context, CPoint& where, int32_t buttons
         }
     }
 }
+#endif
 
 int32_t CViewContainer::onKeyDown(VstKeyCode& keyCode)
 {
@@ -538,6 +570,7 @@ void CViewContainer::takeFocus(CDrawContext* context)
         node->pView->takeFocus(context);
 }
 
+#if !FX_GUI_LEGACY
 bool CViewContainer::advanceNextFocusView(CView* oldFocus, bool reverse)
 {
     bool passedOld = oldFocus == nullptr;
@@ -632,3 +665,4 @@ bool CViewContainer::onDrop(CDrawContext* context, CDragContainer* drag, const C
     currentDragView = nullptr;
     return result;
 }
+#endif

@@ -108,12 +108,21 @@ public:
         context->fillRect(size);
         setDirty(false);
     }
+#if FX_GUI_LEGACY
+    void mouse(CDrawContext* context, CPoint& where) override
+    {
+        ++clicks;
+        lastWhere = where;
+        lastButtons = context ? context->getMouseButtons() : 0;
+    }
+#else
     void mouse(CDrawContext*, CPoint& where, int32_t buttons) override
     {
         ++clicks;
         lastWhere = where;
         lastButtons = buttons;
     }
+#endif
     int32_t onKeyDown(VstKeyCode& key) override
     {
         ++keys;
@@ -130,16 +139,39 @@ public:
         lastOffset = context ? context->offset : CPoint(-999, -999);
         return true;
     }
-    void looseFocus(CDrawContext*) override { ++focusLosses; }
-    void onDragEnter(CDrawContext*, CDragContainer*, const CPoint&) override { log += "enter "; }
-    void onDragLeave(CDrawContext*, CDragContainer*, const CPoint&) override { log += "leave "; }
-    void onDragMove(CDrawContext*, CDragContainer*, const CPoint&) override { log += "move "; }
+    void looseFocus(CDrawContext*) override
+    {
+        ++focusLosses;
+    }
+#if FX_GUI_LEGACY
+    bool onDrop(void** items, int32_t count, int32_t type, CPoint& where) override
+    {
+        log += "drop " + std::to_string(type);
+        for (int32_t i = 0; i < count; ++i)
+            log += std::string(" ") + static_cast<const char*>(items[i]);
+        lastWhere = where;
+        return true;
+    }
+#else
+    void onDragEnter(CDrawContext*, CDragContainer*, const CPoint&) override
+    {
+        log += "enter ";
+    }
+    void onDragLeave(CDrawContext*, CDragContainer*, const CPoint&) override
+    {
+        log += "leave ";
+    }
+    void onDragMove(CDrawContext*, CDragContainer*, const CPoint&) override
+    {
+        log += "move ";
+    }
     bool onDrop(CDrawContext*, CDragContainer*, const CPoint& where) override
     {
         log += "drop ";
         lastWhere = where;
         return true;
     }
+#endif
 
     CColor color;
     bool* destroyed;

@@ -20,6 +20,64 @@ namespace
 
 static_assert(FX_GUI_LEGACY == 1, "this test is built against the older toolkit");
 
+// What the older build does not offer, as an editor written for it sees it.
+template <typename T> constexpr bool kHasStyledRect = requires(T c)
+{
+    c.drawRect(CRect(), kDrawFilled);
+};
+template <typename T> constexpr bool kHasPolygon = requires(T c, const CPoint* p)
+{
+    c.drawPolygon(p, 2, kDrawFilled);
+};
+template <typename T> constexpr bool kHasLines = requires(T c, const CPoint* p)
+{
+    c.drawLines(p, 1);
+};
+template <typename T> constexpr bool kHasAngleArc = requires(T c)
+{
+    c.drawArc(CRect(), 0.f, 90.f, kDrawStroked);
+};
+template <typename T> constexpr bool kHasSnapshot = requires(T c)
+{
+    c.getCGImage();
+};
+template <typename T> constexpr bool kHasBackendAccess = requires(T c)
+{
+    c.beginCGContext(true);
+};
+template <typename T> constexpr bool kHasButtonsArgument = requires(T v, CPoint p)
+{
+    v.mouse(nullptr, p, 1);
+};
+template <typename T> constexpr bool kHasAttributes = requires(T v, int32_t n)
+{
+    v.getAttributeSize(1u, n);
+};
+template <typename T> constexpr bool kHasDragEnter = requires(T v)
+{
+    v.onDragEnter(nullptr, nullptr, CPoint());
+};
+template <typename T> constexpr bool kHasFocusTraversal = requires(T f)
+{
+    f.advanceNextFocusView(nullptr, false);
+};
+template <typename T> constexpr bool kHasFocusView = requires(T f)
+{
+    f.getFocusView();
+};
+
+static_assert(!kHasStyledRect<CDrawContext&> && !kHasPolygon<CDrawContext&> &&
+              !kHasLines<CDrawContext&> && !kHasAngleArc<CDrawContext&> &&
+              !kHasSnapshot<COffscreenContext&> && !kHasBackendAccess<CDrawContext&>);
+static_assert(!kHasButtonsArgument<CView&> && !kHasAttributes<CView&> &&
+              !kHasDragEnter<CViewContainer&>);
+static_assert(!kHasFocusTraversal<CFrame&> && !kHasFocusView<CFrame&>);
+// The same probes see the current build's operations where they exist.
+static_assert(
+    requires(CDrawContext & c) { c.drawRect(CRect()); } &&
+    requires(CView & v, CPoint p) { v.mouse(nullptr, p); } &&
+    requires(CFrame & f) { f.getEditView(); });
+
 class LegacyBitmapTest : public ::testing::Test
 {
 protected:
@@ -181,13 +239,67 @@ TEST(LegacyFrameTest, KeysGoToEveryViewAndTabMovesNothing)
     h.frame->addView(b);
     h.giveKeyboardFocus();
     h.key(XK_Tab, '\t');
-    EXPECT_EQ(h.frame->getFocusView(), nullptr);
+    EXPECT_EQ(h.frame->getEditView(), nullptr);
     EXPECT_EQ(a->keys, 1);
     EXPECT_EQ(b->keys, 1);
     b->consumesKeys = true;
     h.key(XK_a, 'a');
     EXPECT_EQ(b->keys, 2);
     EXPECT_EQ(a->keys, 1) << "the later view consumed it";
+}
+
+// Views read buttons and modifiers from the context; the edit view gets keys
+// first and loses its place on a click; a drop arrives as item texts only.
+TEST(LegacyFrameTest, ClicksEditViewAndDrops)
+{
+    HeadlessFrame h;
+    auto* a = new RecordingView(CRect(0, 0, 50, 50), kRedCColor);
+    auto* b = new RecordingView(CRect(50, 0, 100, 50), kRedCColor);
+    h.frame->addView(a);
+    h.frame->addView(b);
+
+    struct Click
+    {
+        int button;
+        uint32_t modifiers;
+        int32_t expected;
+    };
+    const Click clicks[] = {
+        {1, 0, kButtonLeft},
+        {3, fxwin::kShift, kButtonRight | kModShift},
+        {1, fxwin::kControl, kButtonRight}, // a control-click is the secondary click
+    };
+    for (const Click& k : clicks)
+    {
+        h.click(60, 10, k.button, k.modifiers);
+        EXPECT_EQ(b->lastButtons, k.expected) << k.button << " " << k.modifiers;
+        EXPECT_EQ(b->lastWhere, CPoint(60, 10)) << "in the frame's coordinates";
+    }
+    EXPECT_EQ(a->clicks, 0);
+
+    h.giveKeyboardFocus();
+    h.frame->setEditView(a);
+    a->consumesKeys = true;
+    h.key(XK_a, 'a');
+    EXPECT_EQ(a->keys, 1);
+    EXPECT_EQ(b->keys, 0) << "the edit view took it";
+    h.click(60, 10);
+    EXPECT_EQ(h.frame->getEditView(), nullptr);
+    EXPECT_EQ(a->focusLosses, 1);
+
+    fxwin::Event drag;
+    drag.type = fxwin::EventType::dragEnter;
+    drag.x = 70;
+    drag.y = 20;
+    drag.dataType = "text/uri-list";
+    drag.data = "file:///tmp/a%20b.wav\r\nfile:///tmp/c.wav\r\n";
+    h.window().inject(drag);
+    drag.type = fxwin::EventType::drop;
+    h.window().inject(drag);
+    h.window().processEvents(0);
+    EXPECT_EQ(b->log, "drop 0 /tmp/a b.wav /tmp/c.wav");
+    EXPECT_EQ(b->lastWhere, CPoint(70, 20));
+    EXPECT_EQ(a->log, "");
 }
 
 } // namespace

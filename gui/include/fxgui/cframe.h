@@ -68,49 +68,109 @@ public:
     virtual void endEdit(int32_t tag);
     virtual bool getCurrentLocation(CPoint& where);
     virtual void setCursor(CCursorType type);
-    virtual void setFocusView(CView* view);
-    virtual CView* getFocusView() const { return pFocusView; }
+#if FX_GUI_LEGACY
+    // The view being edited (a text field, say): keys go to it first.
+    virtual void setEditView(CView* view)
+    {
+        changeFocusView(view);
+    }
+    virtual CView* getEditView() const
+    {
+        return pFocusView;
+    }
+#else
+    virtual void setFocusView(CView* view)
+    {
+        changeFocusView(view);
+    }
+    virtual CView* getFocusView() const
+    {
+        return pFocusView;
+    }
+#endif
     virtual bool setDropActive(bool val);
-    virtual bool isDropActive() const { return bDropActive; }
-    virtual void setOpenFlag(bool val) { bOpenFlag = val; }
-    virtual bool getOpenFlag() const { return bOpenFlag; }
+    virtual bool isDropActive() const
+    {
+        return bDropActive;
+    }
+    virtual void setOpenFlag(bool val)
+    {
+        bOpenFlag = val;
+    }
+    virtual bool getOpenFlag() const
+    {
+        return bOpenFlag;
+    }
     virtual void invalidate(const CRect& rect);
-    virtual bool updatesDisabled() const { return bUpdatesDisabled; }
+    virtual bool updatesDisabled() const
+    {
+        return bUpdatesDisabled;
+    }
     virtual bool updatesDisabled(bool state);
     virtual void draw(CView* view);
 
     // CViewContainer
     void draw(CDrawContext* context) override;
     void drawRect(CDrawContext* context, const CRect& updateRect) override;
+#if FX_GUI_LEGACY
+    void mouse(CDrawContext* context, CPoint& where) override;
+#else
     void mouse(CDrawContext* context, CPoint& where, int32_t buttons = -1) override;
+#endif
     int32_t onKeyDown(VstKeyCode& keyCode) override;
     int32_t onKeyUp(VstKeyCode& keyCode) override;
     bool onWheel(CDrawContext* context, const CPoint& where, float distance) override;
     bool onWheel(CDrawContext* context, const CPoint& where, const CMouseWheelAxis axis,
                  float distance) override;
     void setViewSize(CRect& rect) override;
-    CEditorInterface* getEditor() const override { return pEditor; }
+    CEditorInterface* getEditor() const override
+    {
+        return pEditor;
+    }
     bool isTypeOf(const char* className) const override;
     void update(CDrawContext* context) override;
     CView* getCurrentView() const override;
+#if !FX_GUI_LEGACY
     bool advanceNextFocusView(CView* oldFocus, bool reverse = false) override;
+#endif
 
     // A context for drawing into the frame's window: the current context
     // (remembered once more) while one exists, else a new one.
     CDrawContext* createDrawContext();
-    void setCurrentContext(CDrawContext* context) { pFrameContext = context; }
-    CDrawContext* getCurrentContext() const { return pFrameContext; }
+    void setCurrentContext(CDrawContext* context)
+    {
+        pFrameContext = context;
+    }
+    CDrawContext* getCurrentContext() const
+    {
+        return pFrameContext;
+    }
 
     // Runs the window's event loop for at most `seconds`, handling what
     // arrives (the short slice of the editor's idle step).
     void runEventLoop(double seconds);
     // Handles one platform event; the window layer calls it.
     bool handleEvent(const fxwin::Event& event);
-    fxwin::Window* getPlatformWindow() const { return window.get(); }
-    void* getSystemWindow() const { return pSystemWindow; }
-    bool hasKeyboardFocus() const { return bHasKeyboardFocus; }
-    bool isFirstDrawPending() const { return bFirstDraw; }
-    CCursorType getCursor() const { return cursorType; }
+    fxwin::Window* getPlatformWindow() const
+    {
+        return window.get();
+    }
+    void* getSystemWindow() const
+    {
+        return pSystemWindow;
+    }
+    bool hasKeyboardFocus() const
+    {
+        return bHasKeyboardFocus;
+    }
+    bool isFirstDrawPending() const
+    {
+        return bFirstDraw;
+    }
+    CCursorType getCursor() const
+    {
+        return cursorType;
+    }
     // Renders the whole frame offscreen and writes it to a PNG file.
     bool writePng(const char* path);
 
@@ -118,6 +178,8 @@ protected:
     void initFrame();
     bool handleDrag(const fxwin::Event& event);
     bool setFocusPart(fxwin::FocusPart part);
+    // The focus view (the edit view of the older build).
+    void changeFocusView(CView* view);
 
     CEditorInterface* pEditor = nullptr;
     void* pSystemWindow = nullptr;

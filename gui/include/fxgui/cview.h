@@ -30,34 +30,69 @@ public:
     virtual void draw(CDrawContext* context);
     virtual void drawRect(CDrawContext* context, const CRect& updateRect);
     virtual bool checkUpdate(const CRect& updateRect) const;
+#if FX_GUI_LEGACY
+    // Buttons and modifiers are read from the context.
+    virtual void mouse(CDrawContext* context, CPoint& where);
+#else
     // `buttons` -1: read the state from the context.
     virtual void mouse(CDrawContext* context, CPoint& where, int32_t buttons = -1);
+#endif
     virtual void setBackground(CBitmap* background);
-    virtual CBitmap* getBackground() const { return pBackground; }
+    virtual CBitmap* getBackground() const
+    {
+        return pBackground;
+    }
     virtual int32_t onKeyDown(VstKeyCode& keyCode);
     virtual int32_t onKeyUp(VstKeyCode& keyCode);
     virtual bool onWheel(CDrawContext* context, const CPoint& where, float distance);
     virtual bool onWheel(CDrawContext* context, const CPoint& where, const CMouseWheelAxis axis,
                          float distance);
+#if FX_GUI_LEGACY
+    // The dropped items' texts (file paths or text), all of one `type`
+    // (kDragFilePath or kDragText); there is no enter, move or leave.
+    virtual bool onDrop(void** items, int32_t count, int32_t type, CPoint& where);
+#else
     virtual bool onDrop(CDrawContext* context, CDragContainer* drag, const CPoint& where);
     virtual void onDragEnter(CDrawContext* context, CDragContainer* drag, const CPoint& where);
     virtual void onDragLeave(CDrawContext* context, CDragContainer* drag, const CPoint& where);
     virtual void onDragMove(CDrawContext* context, CDragContainer* drag, const CPoint& where);
+#endif
     virtual void looseFocus(CDrawContext* context = nullptr);
     virtual void takeFocus(CDrawContext* context = nullptr);
-    virtual bool isDirty() const { return bDirty; }
-    virtual void setDirty(const bool val = true) { bDirty = val; }
-    virtual void setMouseEnabled(const bool enabled = true) { bMouseEnabled = enabled; }
-    virtual bool getMouseEnabled() const { return bMouseEnabled; }
-    virtual void setMouseableArea(const CRect& rect) { mouseableArea = rect; }
+    virtual bool isDirty() const
+    {
+        return bDirty;
+    }
+    virtual void setDirty(const bool val = true)
+    {
+        bDirty = val;
+    }
+    virtual void setMouseEnabled(const bool enabled = true)
+    {
+        bMouseEnabled = enabled;
+    }
+    virtual bool getMouseEnabled() const
+    {
+        return bMouseEnabled;
+    }
+    virtual void setMouseableArea(const CRect& rect)
+    {
+        mouseableArea = rect;
+    }
     virtual CRect& getMouseableArea(CRect& rect) const
     {
         rect = mouseableArea;
         return rect;
     }
     virtual bool hitTest(const CPoint& where, const int32_t buttons = -1);
-    virtual void setTransparency(bool val) { bTransparencyEnabled = val; }
-    virtual bool getTransparency() const { return bTransparencyEnabled; }
+    virtual void setTransparency(bool val)
+    {
+        bTransparencyEnabled = val;
+    }
+    virtual bool getTransparency() const
+    {
+        return bTransparencyEnabled;
+    }
     virtual void setViewSize(CRect& rect);
     virtual CRect& getViewSize(CRect& rect) const
     {
@@ -72,8 +107,14 @@ public:
     virtual CEditorInterface* getEditor() const;
     virtual int32_t notify(CView* sender, const char* message);
     virtual void redrawRect(CDrawContext* context, const CRect& rect);
-    virtual bool wantsFocus() const { return bWantsFocus; }
-    virtual void setWantsFocus(bool state) { bWantsFocus = state; }
+    virtual bool wantsFocus() const
+    {
+        return bWantsFocus;
+    }
+    virtual void setWantsFocus(bool state)
+    {
+        bWantsFocus = state;
+    }
     virtual bool isTypeOf(const char* className) const;
     virtual void update(CDrawContext* context);
 
@@ -162,21 +203,30 @@ public:
     virtual void useOffscreen(bool b);
     virtual CView* getCurrentView() const;
     virtual CView* getViewAt(const CPoint& where, bool deep = false) const;
+#if !FX_GUI_LEGACY
     virtual bool advanceNextFocusView(CView* oldFocus, bool reverse = false);
+#endif
 
     // CView
     void draw(CDrawContext* context) override;
     void drawRect(CDrawContext* context, const CRect& updateRect) override;
+#if FX_GUI_LEGACY
+    void mouse(CDrawContext* context, CPoint& where) override;
+    bool onDrop(void** items, int32_t count, int32_t type, CPoint& where) override;
+#else
     void mouse(CDrawContext* context, CPoint& where, int32_t buttons = -1) override;
+#endif
     int32_t onKeyDown(VstKeyCode& keyCode) override;
     int32_t onKeyUp(VstKeyCode& keyCode) override;
     bool onWheel(CDrawContext* context, const CPoint& where, float distance) override;
     bool onWheel(CDrawContext* context, const CPoint& where, const CMouseWheelAxis axis,
                  float distance) override;
+#if !FX_GUI_LEGACY
     bool onDrop(CDrawContext* context, CDragContainer* drag, const CPoint& where) override;
     void onDragEnter(CDrawContext* context, CDragContainer* drag, const CPoint& where) override;
     void onDragLeave(CDrawContext* context, CDragContainer* drag, const CPoint& where) override;
     void onDragMove(CDrawContext* context, CDragContainer* drag, const CPoint& where) override;
+#endif
     void looseFocus(CDrawContext* context = nullptr) override;
     void takeFocus(CDrawContext* context = nullptr) override;
     bool isDirty() const override;
@@ -192,7 +242,10 @@ public:
     void update(CDrawContext* context) override;
 
     bool hitTestSubViews(const CPoint& where, const int32_t buttons = -1);
-    COffscreenContext* getOffscreen() const { return pOffscreenContext; }
+    COffscreenContext* getOffscreen() const
+    {
+        return pOffscreenContext;
+    }
 
 protected:
     struct CCView
