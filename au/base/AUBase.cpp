@@ -369,10 +369,11 @@ OSStatus AUBase::GetParameter(AudioUnitParameterID id, AudioUnitScope scope,
 }
 
 OSStatus AUBase::SetParameter(AudioUnitParameterID id, AudioUnitScope scope,
-                              AudioUnitElement element, AudioUnitParameterValue value, UInt32)
+                              AudioUnitElement element, AudioUnitParameterValue value,
+                              UInt32 bufferOffsetInFrames)
 {
     if (scope == kAudioUnitScope_Group)
-        return SetGroupParameter(id, element, value, 0);
+        return SetGroupParameter(id, element, value, bufferOffsetInFrames);
     SafeGetElement(scope, element)->SetParameter(id, value);
     return noErr;
 }

@@ -28,6 +28,34 @@ bool IsStringOrNull(CFStringRef value)
     return value == nullptr || CFGetTypeID(value) == CFStringGetTypeID();
 }
 
+// The size a set of these properties needs. It is checked before the scope
+// and element, so a wrong size is reported as such wherever it is sent.
+bool SetSizeFits(AudioUnitPropertyID id, UInt32 size)
+{
+    switch (id)
+    {
+    case kAudioUnitProperty_ClassInfo:
+        return size == sizeof(CFPropertyListRef);
+    case kAudioUnitProperty_MakeConnection:
+        return size >= sizeof(AudioUnitConnection);
+    case kAudioUnitProperty_SampleRate:
+        return size == sizeof(Float64);
+    case kAudioUnitProperty_StreamFormat:
+        return size >= kStreamFormatMinimumSetSize;
+    case kAudioUnitProperty_MaximumFramesPerSlice:
+        return size == sizeof(UInt32);
+    case kAudioUnitProperty_SetRenderCallback:
+        return size >= sizeof(AURenderCallbackStruct);
+    case kAudioUnitProperty_ContextName:
+        return size == sizeof(CFStringRef);
+    case kAudioUnitProperty_CurrentPreset:
+    case kAudioUnitProperty_PresentPreset:
+        return size == sizeof(AUPreset);
+    default:
+        return true;
+    }
+}
+
 } // namespace
 
 // Scope and element checks shared by the property-info and set paths of the
@@ -405,7 +433,14 @@ OSStatus AUBase::DispatchSetProperty(AudioUnitPropertyID id, AudioUnitScope scop
 {
     const bool current = mRevision == AUBaseRevision::Current;
     if (!current && (id == kAudioUnitProperty_ContextName || id == kAudioUnitProperty_IconLocation))
-        return SetProperty(id, scope, element, inData, inDataSize);
+    {
+        // The older revision has no rows of its own for these: they are the
+        // unit's, like any property outside the table.
+        const OSStatus result = SetProperty(id, scope, element, inData, inDataSize);
+        if (result == noErr)
+            PropertyChanged(id, scope, element);
+        return result;
+    }
 
     switch (id)
     {
@@ -420,6 +455,8 @@ OSStatus AUBase::DispatchSetProperty(AudioUnitPropertyID id, AudioUnitScope scop
     case kAudioUnitProperty_PresentPreset:
     case kAudioUnitProperty_ElementName:
     {
+        if (!SetSizeFits(id, inDataSize))
+            return kAudioUnitErr_InvalidPropertyValue;
         if (id == kAudioUnitProperty_SetRenderCallback && mAudioUnitAPIVersion < 2)
             return kAudioUnitErr_InvalidProperty;
         const OSStatus result = ValidatePropertyAddress(id, scope, element);
@@ -434,19 +471,13 @@ OSStatus AUBase::DispatchSetProperty(AudioUnitPropertyID id, AudioUnitScope scop
     switch (id)
     {
     case kAudioUnitProperty_ClassInfo:
-        if (inDataSize != sizeof(CFPropertyListRef))
-            return kAudioUnitErr_InvalidPropertyValue;
         return RestoreState(Read<CFPropertyListRef>(inData));
 
     case kAudioUnitProperty_MakeConnection:
-        if (inDataSize < sizeof(AudioUnitConnection))
-            return kAudioUnitErr_InvalidPropertyValue;
         return SetConnection(Read<AudioUnitConnection>(inData));
 
     case kAudioUnitProperty_SampleRate:
     {
-        if (inDataSize != sizeof(Float64))
-            return kAudioUnitErr_InvalidPropertyValue;
         CAStreamBasicDescription format = GetStreamFormat(scope, element);
         format.mSampleRate = Read<Float64>(inData);
         return SetStreamFormatProperty(id, scope, element, format);
@@ -454,8 +485,6 @@ OSStatus AUBase::DispatchSetProperty(AudioUnitPropertyID id, AudioUnitScope scop
 
     case kAudioUnitProperty_StreamFormat:
     {
-        if (inDataSize < kStreamFormatMinimumSetSize)
-            return kAudioUnitErr_InvalidPropertyValue;
         CAStreamBasicDescription format;
         std::memcpy(static_cast<AudioStreamBasicDescription*>(&format), inData,
                     kStreamFormatMinimumSetSize);
@@ -477,10 +506,10 @@ OSStatus AUBase::DispatchSetProperty(AudioUnitPropertyID id, AudioUnitScope scop
 
     case kAudioUnitProperty_MaximumFramesPerSlice:
     {
+        if (!SetSizeFits(id, inDataSize))
+            return kAudioUnitErr_InvalidPropertyValue;
         if (scope != kAudioUnitScope_Global)
             return kAudioUnitErr_InvalidScope;
-        if (inDataSize != sizeof(UInt32))
-            return kAudioUnitErr_InvalidPropertyValue;
         const OSStatus result = CanSetMaxFrames();
         if (result != noErr)
             return result;
@@ -522,16 +551,12 @@ OSStatus AUBase::DispatchSetProperty(AudioUnitPropertyID id, AudioUnitScope scop
 
     case kAudioUnitProperty_SetRenderCallback:
     {
-        if (inDataSize < sizeof(AURenderCallbackStruct))
-            return kAudioUnitErr_InvalidPropertyValue;
         const auto callback = Read<AURenderCallbackStruct>(inData);
         return SetInputCallback(id, element, callback.inputProc, callback.inputProcRefCon);
     }
 
     case kAudioUnitProperty_ContextName:
     {
-        if (inDataSize != sizeof(CFStringRef))
-            return kAudioUnitErr_InvalidPropertyValue;
         const auto name = Read<CFStringRef>(inData);
         if (name == nullptr || !IsStringOrNull(name))
             return kAudioUnitErr_InvalidPropertyValue;
@@ -561,8 +586,6 @@ OSStatus AUBase::DispatchSetProperty(AudioUnitPropertyID id, AudioUnitScope scop
 
     case kAudioUnitProperty_CurrentPreset:
     case kAudioUnitProperty_PresentPreset:
-        if (inDataSize != sizeof(AUPreset))
-            return kAudioUnitErr_InvalidPropertyValue;
         return SetPresetProperty(id, scope, Read<AUPreset>(inData));
 
     case kAudioUnitProperty_ElementName:

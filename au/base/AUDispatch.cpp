@@ -40,25 +40,35 @@ OSStatus GetPropertySelector(AUBase* unit, const ComponentParameters* params)
     if (*ioSize == 0)
         return paramErr;
 
-    OSStatus result = unit->DispatchGetPropertyInfo(id, scope, element, actualSize, writable);
-    if (result != noErr)
+    OSStatus result = noErr;
+    try
     {
-        *ioSize = 0;
-        return result;
-    }
-    if (*ioSize < actualSize)
-    {
-        // The caller's place is smaller than the value: fill a whole one and
-        // hand over the first bytes; the caller's size stays as it was.
-        const auto temporary = std::make_unique<std::byte[]>(actualSize);
-        result = unit->DispatchGetProperty(id, scope, element, temporary.get());
-        if (result == noErr)
-            std::memcpy(outData, temporary.get(), *ioSize);
-        else
+        result = unit->DispatchGetPropertyInfo(id, scope, element, actualSize, writable);
+        if (result != noErr)
+        {
             *ioSize = 0;
-        return result;
+            return result;
+        }
+        if (*ioSize < actualSize)
+        {
+            // The caller's place is smaller than the value: fill a whole one
+            // and hand over the first bytes; the caller's size stays as it was.
+            const auto temporary = std::make_unique<std::byte[]>(actualSize);
+            result = unit->DispatchGetProperty(id, scope, element, temporary.get());
+            if (result == noErr)
+                std::memcpy(outData, temporary.get(), *ioSize);
+            else
+                *ioSize = 0;
+            return result;
+        }
+        result = unit->DispatchGetProperty(id, scope, element, outData);
     }
-    result = unit->DispatchGetProperty(id, scope, element, outData);
+    catch (...)
+    {
+        // A failure thrown from deep inside leaves no size behind either.
+        *ioSize = 0;
+        throw;
+    }
     *ioSize = result == noErr ? actualSize : 0;
     return result;
 }

@@ -218,6 +218,11 @@ TEST_F(Properties, GetIntoSmallerNullAndEmptyPlaces)
     EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_StreamFormat, O, 3, &format, &size),
               kAudioUnitErr_InvalidElement);
     EXPECT_EQ(size, 0u);
+    // The same when the refusal is thrown from deep inside.
+    size = sizeof format;
+    EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterList, 9, 0, &format, &size),
+              kAudioUnitErr_InvalidScope);
+    EXPECT_EQ(size, 0u);
 }
 
 TEST_F(Properties, RefusedSetsChangeNothing)
@@ -319,6 +324,23 @@ TEST_F(Properties, RefusedSetsChangeNothing)
         {"read-only latency", kAudioUnitProperty_Latency, G, 0, &negativeRate, 8,
          kAudioUnitErr_InvalidProperty},
         {"data without size", kAudioUnitProperty_MaximumFramesPerSlice, G, 0, &frames, 0, paramErr},
+        // A wrong size is named before a wrong scope or element.
+        {"class info size, other scope", kAudioUnitProperty_ClassInfo, I, 0, &notAString, 4,
+         kAudioUnitErr_InvalidPropertyValue},
+        {"connection size, other scope", kAudioUnitProperty_MakeConnection, O, 0, &connection, 8,
+         kAudioUnitErr_InvalidPropertyValue},
+        {"rate size, missing element", kAudioUnitProperty_SampleRate, I, 3, &negativeRate, 4,
+         kAudioUnitErr_InvalidPropertyValue},
+        {"format short, unknown scope", kAudioUnitProperty_StreamFormat, 9, 0, &good, 20,
+         kAudioUnitErr_InvalidPropertyValue},
+        {"max frames size, other scope", kAudioUnitProperty_MaximumFramesPerSlice, I, 0, &frames, 2,
+         kAudioUnitErr_InvalidPropertyValue},
+        {"render callback size, other scope", kAudioUnitProperty_SetRenderCallback, O, 0, &callback,
+         4, kAudioUnitErr_InvalidPropertyValue},
+        {"context name size, other scope", kAudioUnitProperty_ContextName, O, 0, &name, 4,
+         kAudioUnitErr_InvalidPropertyValue},
+        {"preset size, other scope", kAudioUnitProperty_PresentPreset, O, 0, &factory, 8,
+         kAudioUnitErr_InvalidPropertyValue},
     };
     for (const SetCase& c : cases)
     {
