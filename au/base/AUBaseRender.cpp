@@ -88,6 +88,19 @@ OSStatus AUBase::DoRenderBody(AudioUnitRenderActionFlags& ioActionFlags,
         ioData.mNumberBuffers == 0)
         return paramErr;
 
+    // The unit writes frames into every caller buffer that has an address:
+    // a list that mixes given and missing addresses, or a buffer smaller than
+    // the frames asked for, would be written out of bounds.
+    const bool callerMemory = ioData.mBuffers[0].mData != nullptr;
+    const UInt64 bytesNeeded = UInt64{frames} * output->GetStreamFormat().mBytesPerFrame;
+    for (UInt32 i = 0; i < ioData.mNumberBuffers; ++i)
+    {
+        const AudioBuffer& buffer = ioData.mBuffers[i];
+        if ((buffer.mData != nullptr) != callerMemory ||
+            (callerMemory && buffer.mDataByteSize < bytesNeeded))
+            return paramErr;
+    }
+
     if (mWantsRenderThreadID)
         mRenderThreadID = std::this_thread::get_id();
 
@@ -95,7 +108,6 @@ OSStatus AUBase::DoRenderBody(AudioUnitRenderActionFlags& ioActionFlags,
     mRenderCallbacks.Call(ioActionFlags | kAudioUnitRenderAction_PreRender, timeStamp, bus, frames,
                           &ioData);
 
-    const bool callerMemory = ioData.mBuffers[0].mData != nullptr;
     if (callerMemory && Outputs().GetNumberOfElements() == 1)
         output->SetBufferList(ioData);
     else
@@ -184,6 +196,8 @@ OSStatus AUBase::ProcessForScheduledParams(ParameterEventList& events, UInt32 fr
         for (const AudioUnitParameterEvent& event : events)
         {
             const SInt64 start = StartOffset(event);
+            // The ramp's end is compared as a signed frame: a ramp that ended
+            // before this call must not be stretched over the slice.
             const bool inSlice =
                 event.eventType == kParameterEvent_Ramped
                     ? start < sliceEnd &&

@@ -73,6 +73,8 @@ AUElement::~AUElement()
 
 void AUElement::UseIndexedParameters(UInt32 numberOfParameters)
 {
+    // The array is replaced, not extended: a second call must not leave the
+    // element with more parameters than it was told it has.
     mIndexedParameters.assign(numberOfParameters, ParameterMapEvent{});
     mUseIndexedParameters = true;
 }

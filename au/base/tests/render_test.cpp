@@ -157,6 +157,13 @@ TEST_F(Render, RefusalsAndTheLastRenderError)
 
     HostBuffers mono(1, 64, true);
     EXPECT_EQ(RenderAt(unit, 0, mono, 64), paramErr);
+    // Lists the unit would write past: one address missing, or room for fewer
+    // frames than asked for.
+    HostBuffers mixed(2, 64, true);
+    mixed.List().mBuffers[1].mData = nullptr;
+    EXPECT_EQ(RenderAt(unit, 0, mixed, 64), paramErr);
+    HostBuffers small(2, 64, true);
+    EXPECT_EQ(RenderAt(unit, 0, small, 65), paramErr);
     AudioUnitRenderActionFlags flags = 0;
     const AudioTimeStamp stamp = SampleTime(0);
     EXPECT_EQ(AudioUnitRender(unit, &flags, &stamp, 1, 64, &out.List()),

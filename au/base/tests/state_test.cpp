@@ -188,6 +188,16 @@ TEST_F(Scheduling, RampsSplitAtTheirEndsAndStartMidway)
     EXPECT_FLOAT_EQ(slices[1].gainStart, 0.0f);
     EXPECT_FLOAT_EQ(slices[1].gainEnd, 1.0f);
     EXPECT_EQ(slices[3].gainStart, 0.25f);
+
+    // A ramp that ended before this call leaves the value alone instead of
+    // being extended past its end value.
+    UnitObject(unit)->slices.clear();
+    const AudioUnitParameterEvent ended = Ramp(-200, 100, 0.0f, 1.0f);
+    ASSERT_EQ(AudioUnitScheduleParameters(unit, &ended, 1), noErr);
+    ASSERT_EQ(RenderFrames(unit, 512, 256), noErr);
+    ASSERT_EQ(slices.size(), 1u);
+    EXPECT_EQ(slices[0].gainStart, 0.25f);
+    EXPECT_EQ(slices[0].gainEnd, 0.25f);
 }
 
 TEST_F(Scheduling, RefusedEventsAndIndexedParameters)
