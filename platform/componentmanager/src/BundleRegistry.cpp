@@ -165,7 +165,10 @@ extern "C" OSStatus FxRegisterComponentsFromBundle(const char* bundlePath, SInt3
     {
         void* symbol = dlsym(library, component.entryName.c_str());
         if (symbol == nullptr)
+        {
+            dlclose(library); // nothing of it was registered
             return invalidComponentID;
+        }
         entries.push_back(reinterpret_cast<ComponentRoutineUPP>(symbol));
     }
 
