@@ -316,6 +316,12 @@ void CBitmap::setTransparencyMask(CDrawContext* context, const CPoint& offset)
     if (mask)
         cairo_surface_destroy(mask);
     mask = cairo_image_surface_create(CAIRO_FORMAT_A8, width, height);
+    if (cairo_surface_status(mask) != CAIRO_STATUS_SUCCESS)
+    {
+        cairo_surface_destroy(mask);
+        mask = nullptr;
+        return;
+    }
     unsigned char* out = cairo_image_surface_get_data(mask);
     const int outStride = cairo_image_surface_get_stride(mask);
     const int sw = cairo_image_surface_get_width(source);

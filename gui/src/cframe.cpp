@@ -113,6 +113,8 @@ CFrame::~CFrame()
     pModalView = nullptr;
     setCursor(kCursorDefault);
     setDropActive(false);
+    // The current context belongs to whoever built it on the host's surface:
+    // the frame only records it, so releasing it here would free it twice.
     pFrameContext = nullptr;
     if (pDragContainer)
         pDragContainer->forget();
@@ -537,7 +539,9 @@ bool CFrame::getSize(CRect& rect) const
 
 bool CFrame::getPosition(CCoord& x, CCoord& y) const
 {
-    const fxwin::Rect frame = window ? window->frameInParent() : fxwin::Rect{};
+    // The frame's own window sits where the host placed the control, so its
+    // place on the screen is the window's content position plus that offset.
+    const fxwin::Rect frame = window ? window->frameOnScreen() : fxwin::Rect{};
     x = frame.x - scrollOrigin.x;
     y = frame.y - scrollOrigin.y;
     return true;

@@ -103,6 +103,9 @@ TEST_F(X11Test, EmbeddedFrameGetsClicksAndRedrawsOnIdle)
     EXPECT_EQ(parentOfChild, parent) << "the frame's window lives inside the host's";
 
     EXPECT_TRUE(frame->setPosition(30, 20));
+    CCoord screenX = 0, screenY = 0;
+    EXPECT_TRUE(frame->getPosition(screenX, screenY));
+    EXPECT_EQ(CPoint(screenX, screenY), CPoint(parentX + 30, parentY + 20)) << "on the screen";
     auto* view = new RecordingView(CRect(50, 40, 100, 90), kRedCColor);
     frame->addView(view);
     ASSERT_TRUE(idleUntil(frame, [&] { return !frame->isFirstDrawPending(); }))

@@ -98,6 +98,7 @@ public:
     }
     Status setParentSize(int, int) override { return Status::unsupported; }
     Rect frameInParent() const override { return Rect{x_, y_, width_, height_}; }
+    Rect frameOnScreen() const override { return Rect{x_, y_, width_, height_}; }
     void setCursor(Cursor cursor) override { cursor_ = cursor; }
     Cursor cursor() const override { return cursor_; }
     PointerState pointer() override { return pointer_; }

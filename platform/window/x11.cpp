@@ -364,6 +364,16 @@ public:
         return Rect{attributes.x, attributes.y, attributes.width, attributes.height};
     }
 
+    Rect frameOnScreen() const override
+    {
+        int x = 0, y = 0;
+        ::Window child = 0;
+        if (!XTranslateCoordinates(display_, window_, DefaultRootWindow(display_), 0, 0, &x, &y,
+                                   &child))
+            return Rect{0, 0, width_, height_};
+        return Rect{x, y, width_, height_};
+    }
+
     void setCursor(Cursor cursor) override
     {
         if (cursor == cursor_ && cursorHandle_)

@@ -71,7 +71,7 @@ protected:
     CColor transparentCColor = kTransparentCColor;
     bool opaqueSource = true;
     cairo_surface_t* pixels = nullptr;     // decoded pixels
-    cairo_surface_t* mask = nullptr;       // A1 mask (older build only)
+    cairo_surface_t* mask = nullptr;       // one-bit mask, 8 bits a pixel (older build only)
     cairo_surface_t* cgImage = nullptr;    // cached drawable image
     cairo_surface_t* keyedImage = nullptr; // cached form with the transparent colour keyed out
 };

@@ -157,6 +157,10 @@ TEST_F(X11WindowTest, ChildOfAHostWindowAndARefusedParent)
     const fxwin::Rect frame = child->frameInParent();
     EXPECT_EQ(frame.x, 10);
     EXPECT_EQ(frame.y, 20);
+    const fxwin::Rect hostOnScreen = host->frameOnScreen();
+    const fxwin::Rect childOnScreen = child->frameOnScreen();
+    EXPECT_EQ(childOnScreen.x, hostOnScreen.x + 10);
+    EXPECT_EQ(childOnScreen.y, hostOnScreen.y + 20);
     EXPECT_EQ(child->setParentSize(300, 150), fxwin::Status::success);
     EXPECT_EQ(host->frameInParent().width, 300);
 

@@ -157,6 +157,8 @@ public:
     // Resizes the window this one is embedded in (X11 child windows only).
     virtual Status setParentSize(int width, int height) = 0;
     virtual Rect frameInParent() const = 0;
+    // The window's place on the screen (root window coordinates).
+    virtual Rect frameOnScreen() const = 0;
     virtual void setCursor(Cursor cursor) = 0;
     virtual Cursor cursor() const = 0;
     virtual PointerState pointer() = 0;
