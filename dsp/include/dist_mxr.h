@@ -27,6 +27,42 @@ extern "C"
         float output; /* last result */
     } dist_mxr_struct;
 
+    /* The drive factor for a gain (attribute 630), in double precision. */
+    static inline double dist_mxr_drive(float gain)
+    {
+        return (double)gain * 31.415926536 + 1.0;
+    }
+
+    /* One sample through the clipper, for a drive from dist_mxr_drive and an
+     * output level: the step that dist_mxr_dsp takes, without a record, so that
+     * a caller may read the record once per block. The sums and products are
+     * to be evaluated as written: code including this header is compiled with
+     * -ffp-contract=off, as the library is. A NaN input reads the centre of the
+     * curve, as silence does. */
+    static inline float dist_mxr_step(double drive, float level, float x)
+    {
+        float a = (float)((double)x * drive);
+        if (a > 1.0f)
+            a = 255.0f;
+        else if (a < -1.0f)
+            a = -255.0f;
+        else if (a == a)
+            a = a * 255.0f;
+        else
+            a = 0.0f;   /* NaN */
+        a = a + 256.0f; /* now in [1, 511] */
+
+        const int i = (int)a;
+        const float f = a - (float)i;
+        /* At i = 511 the fraction is 0 and the neighbour contributes nothing;
+         * reading entry 511 again keeps the index inside the table. */
+        const int next = i < MXR_DISTORTION_PLUS_SIZE - 1 ? i + 1 : i;
+        const double y = ((double)mxr_distortion_plus_data[i] * (1.0 - (double)f) +
+                          (double)(f * mxr_distortion_plus_data[next])) *
+                         (double)level;
+        return (float)y;
+    }
+
     /* Gain, level and output 0: silent until a level is set. */
     void dist_mxr_init(dist_mxr_struct* state);
     void dist_mxr_free(dist_mxr_struct* state);

@@ -27,6 +27,23 @@ extern "C"
         float output;
     } filter_2_pole_low_pass_struct;
 
+    /* One sample through the filter with the coefficients b1, b2, a0 and the
+     * history y1 (last output) and y2 (the one before), which it advances: the
+     * step that filter_2_pole_low_pass_dsp takes, without a record, so that a
+     * caller may read the coefficients once per block. The output is rounded
+     * to single precision and the history keeps that rounded value. The sums
+     * are to be evaluated as written: code including this header is compiled
+     * with -ffp-contract=off, as the library is. */
+    static inline float filter_2_pole_low_pass_step(double b1, double b2, double a0, double* y1,
+                                                    double* y2, float x)
+    {
+        const double y = b1 * *y1 - b2 * *y2 + a0 * (double)x;
+        const float output = (float)y;
+        *y2 = *y1;
+        *y1 = (double)output;
+        return output;
+    }
+
     /* Cutoff 1000 Hz at the current sampling rate, Q 1. */
     void filter_2_pole_low_pass_init(filter_2_pole_low_pass_struct* state);
     void filter_2_pole_low_pass_free(filter_2_pole_low_pass_struct* state);

@@ -66,10 +66,8 @@ void filter_2_pole_low_pass_clear(filter_2_pole_low_pass_struct* state)
 
 float filter_2_pole_low_pass_dsp(filter_2_pole_low_pass_struct* state, float x)
 {
-    const double y = state->b1 * state->y1 - state->b2 * state->y2 + state->a0 * (double)x;
-    state->output = (float)y;
-    state->y2 = state->y1;
-    state->y1 = (double)state->output;
+    state->output =
+        filter_2_pole_low_pass_step(state->b1, state->b2, state->a0, &state->y1, &state->y2, x);
     return state->output;
 }
 

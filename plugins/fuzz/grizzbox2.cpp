@@ -43,11 +43,10 @@ bool isStomped(float stomp)
     return stomp != 0.0f;
 }
 
-// The per-sample steps of dist_mxr and filter_2_pole_low_pass, written out
-// here so that they inline into the processing loop: as calls into the
-// library the loop takes about one and a half times as long. The arithmetic
-// is the library's, operation for operation and in the same precision (a test
-// compares the two bit for bit); the library's set_attr calls still compute
+// The clipper and the tone filters run through the DSP library's inline
+// per-sample steps, which compile into the processing loop (as calls to the
+// library's dist_mxr_dsp and filter_2_pole_low_pass_dsp the loop takes about
+// one and a half times as long); the library's set_attr calls still compute
 // every coefficient. Values are read from the records once per block and the
 // filter history is written back at its end (the clipper's last-output field
 // is left alone: nothing reads it), so a parameter change racing a block
@@ -56,32 +55,11 @@ class Clipper
 {
 public:
     explicit Clipper(const dist_mxr_struct& state)
-        : drive(static_cast<double>(state.gain) * 31.415926536 + 1.0), level(state.level)
+        : drive(dist_mxr_drive(state.gain)), level(state.level)
     {
     }
 
-    float operator()(float x) const
-    {
-        float a = static_cast<float>(static_cast<double>(x) * drive);
-        if (a > 1.0f)
-            a = 255.0f;
-        else if (a < -1.0f)
-            a = -255.0f;
-        else if (a == a)
-            a = a * 255.0f;
-        else
-            a = 0.0f; // NaN: the centre of the curve, like silence
-        a = a + 256.0f;
-
-        const int i = static_cast<int>(a);
-        const float f = a - static_cast<float>(i);
-        const int next = i < MXR_DISTORTION_PLUS_SIZE - 1 ? i + 1 : i;
-        const double y =
-            (static_cast<double>(mxr_distortion_plus_data[i]) * (1.0 - static_cast<double>(f)) +
-             static_cast<double>(f * mxr_distortion_plus_data[next])) *
-            static_cast<double>(level);
-        return static_cast<float>(y);
-    }
+    float operator()(float x) const { return dist_mxr_step(drive, level, x); }
 
 private:
     const double drive;
@@ -104,14 +82,7 @@ public:
     ToneFilter(const ToneFilter&) = delete;
     ToneFilter& operator=(const ToneFilter&) = delete;
 
-    float operator()(float x)
-    {
-        const double y = b1 * y1 - b2 * y2 + a0 * static_cast<double>(x);
-        const float output = static_cast<float>(y);
-        y2 = y1;
-        y1 = static_cast<double>(output);
-        return output;
-    }
+    float operator()(float x) { return filter_2_pole_low_pass_step(b1, b2, a0, &y1, &y2, x); }
 
 private:
     filter_2_pole_low_pass_struct& state;
