@@ -132,6 +132,39 @@ bool readAudioFile(const std::string& path, Audio& audio, std::string& error)
     return true;
 }
 
+void copyInputBlock(const Audio& input, size_t start, size_t frames, float* const* buffers,
+                    size_t count)
+{
+    const size_t sources = input.channels.size();
+    const size_t available = start < input.frames() ? std::min(frames, input.frames() - start) : 0;
+    for (size_t pin = 0; pin < count; ++pin)
+    {
+        float* out = buffers[pin];
+        if (sources == 0 || available == 0)
+        {
+            std::fill(out, out + frames, 0.0f);
+            continue;
+        }
+        if (count == 1 && sources > 1)
+        {
+            const float scale = 1.0f / static_cast<float>(sources);
+            for (size_t i = 0; i < available; ++i)
+            {
+                float sum = 0.0f;
+                for (const auto& channel : input.channels)
+                    sum += channel[start + i];
+                out[i] = sum * scale;
+            }
+        }
+        else
+        {
+            const auto& channel = input.channels[pin % sources];
+            std::copy_n(channel.begin() + static_cast<std::ptrdiff_t>(start), available, out);
+        }
+        std::fill(out + available, out + frames, 0.0f);
+    }
+}
+
 Audio makeTestSignal(int sampleRate, double seconds)
 {
     // A minor, F major, C major, G major; one chord per second, the arpeggio

@@ -23,6 +23,13 @@ struct Audio
 // reads). On failure answers false with a one-line reason.
 bool readAudioFile(const std::string& path, Audio& audio, std::string& error);
 
+// Copies frames of input from start into count plug-in input buffers: a
+// mono input feeds every buffer, a single buffer gets the mix of all
+// channels, otherwise channel i feeds buffer i (wrapping around when there
+// are more buffers). Frames past the end of the input are silence.
+void copyInputBlock(const Audio& input, size_t start, size_t frames, float* const* buffers,
+                    size_t count);
+
 // A few seconds of music: an arpeggio over a chord progression with a bass
 // line, in stereo, peaking near -6 dBFS. The same every time.
 Audio makeTestSignal(int sampleRate, double seconds);

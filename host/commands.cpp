@@ -9,15 +9,21 @@ namespace
 {
 
 constexpr Command kCommands[] = {
-    {"info", "PATH", "show a VST 2 plug-in's identity, channels, programs and parameters", runInfo},
+    {"info", "PATH",
+     "show a plug-in's identity, channels, programs or presets and parameters (a VST 2 .so or "
+     ".vst bundle, or a .component bundle)",
+     runInfo},
     {"render",
      "PATH [-i IN] -o OUT [--set INDEX=VALUE]... [--program N] [--block N] [--rate HZ] "
-     "[--seconds S]",
+     "[--seconds S] [--cc CONTROLLER=VALUE@SECONDS]... [--state-in FILE.aupreset] "
+     "[--state-out FILE.aupreset]",
      "process an audio file (or the built-in test signal) through the plug-in into OUT "
-     "(.wav, .flac, .aiff)",
+     "(.wav, .flac, .aiff); --cc and the state options for .component bundles",
      runRender},
-    {"bench", "PATH [--block N] [--seconds S]",
-     "time the plug-in on the test signal: ns per stereo frame and real-time factor", runBench},
+    {"bench", "PATH [--block N] [--seconds S] [--set INDEX=VALUE]... [--program N] [--label LABEL]",
+     "time the plug-in (VST 2, .component, or a LADSPA library with --label) on the test "
+     "signal: ns per stereo frame and real-time factor",
+     runBench},
     {"help", "", "show this help", nullptr},
 };
 

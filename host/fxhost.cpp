@@ -27,6 +27,19 @@ void printHelp(std::FILE* out)
 
 } // namespace
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+// fxhost exports its CoreFoundation and Component Manager for the component
+// bundles it loads. A plug-in that carries its own copy of them and exports
+// it is bound to fxhost's copy, the same code; AddressSanitizer would report
+// each shared global as a one-definition-rule violation and stop.
+extern "C" const char* __asan_default_options()
+{
+    return "detect_odr_violation=0";
+}
+#endif
+#endif
+
 int main(int argc, char** argv)
 {
     if (argc < 2)

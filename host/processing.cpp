@@ -7,42 +7,6 @@
 namespace fxhost
 {
 
-namespace
-{
-
-// Copies one block of the input into the plug-in's input buffers.
-void fillInputs(const Audio& input, size_t start, VstInt32 frames,
-                std::vector<std::vector<float>>& buffers)
-{
-    const size_t sources = input.channels.size();
-    for (size_t pin = 0; pin < buffers.size(); ++pin)
-    {
-        float* out = buffers[pin].data();
-        if (sources == 0)
-        {
-            std::fill(out, out + frames, 0.0f);
-        }
-        else if (buffers.size() == 1 && sources > 1)
-        {
-            const float scale = 1.0f / static_cast<float>(sources);
-            for (VstInt32 i = 0; i < frames; ++i)
-            {
-                float sum = 0.0f;
-                for (const auto& channel : input.channels)
-                    sum += channel[start + static_cast<size_t>(i)];
-                out[i] = sum * scale;
-            }
-        }
-        else
-        {
-            const auto& channel = input.channels[pin % sources];
-            std::copy_n(channel.begin() + static_cast<std::ptrdiff_t>(start), frames, out);
-        }
-    }
-}
-
-} // namespace
-
 ProcessingResult processAudio(VstPlugin& plugin, const Audio& input, size_t frames,
                               VstInt32 blockSize, const BlockSink& sink)
 {
@@ -65,7 +29,7 @@ ProcessingResult processAudio(VstPlugin& plugin, const Audio& input, size_t fram
     for (size_t start = 0; start < frames; start += block)
     {
         const auto n = static_cast<VstInt32>(std::min(block, frames - start));
-        fillInputs(input, start, n, inputs);
+        copyInputBlock(input, start, static_cast<size_t>(n), inputPointers.data(), inputs.size());
         for (auto& b : outputs)
             std::fill(b.begin(), b.begin() + n, 0.0f);
 

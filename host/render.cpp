@@ -1,11 +1,14 @@
 // fxhost render PATH [-i IN] -o OUT [--set INDEX=VALUE]... [--program N]
-//                    [--block N] [--rate HZ] [--seconds S]
+//                    [--cc CONTROLLER=VALUE@SECONDS]... [--block N] [--rate HZ]
+//                    [--seconds S] [--state-in FILE] [--state-out FILE]
 #include "arguments.h"
+#include "au_plugin.h"
 #include "audio_io.h"
 #include "commands.h"
 #include "processing.h"
 #include "vst_plugin.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -37,7 +40,31 @@ struct RenderOptions
     long block = kDefaultBlock;
     std::optional<long> rate;
     std::optional<double> seconds;
+    // Audio Unit bundles only.
+    struct Controller
+    {
+        long controller = 0, value = 0;
+        double seconds = 0.0;
+    };
+    std::vector<Controller> controllers;
+    std::string stateIn;
+    std::string stateOut;
 };
+
+// CONTROLLER=VALUE@SECONDS, e.g. 53=127@1.5.
+std::optional<RenderOptions::Controller> parseController(const std::string& text)
+{
+    const size_t equals = text.find('=');
+    const size_t at = text.find('@');
+    if (equals == std::string::npos || at == std::string::npos || at < equals)
+        return std::nullopt;
+    const auto controller = parseInteger(text.substr(0, equals));
+    const auto value = parseInteger(text.substr(equals + 1, at - equals - 1));
+    const auto seconds = parseNumber(text.substr(at + 1));
+    if (!controller || !value || !seconds)
+        return std::nullopt;
+    return RenderOptions::Controller{*controller, *value, *seconds};
+}
 
 // Parses the command line; on a mistake answers the message.
 std::optional<std::string> parse(std::span<char* const> args, RenderOptions& options)
@@ -74,8 +101,6 @@ std::optional<std::string> parse(std::span<char* const> args, RenderOptions& opt
                 equals == std::string::npos ? std::nullopt : parseNumber(text.substr(equals + 1));
             if (!index || !v || *index < 0)
                 return "render: --set wants INDEX=VALUE, e.g. --set 2=0.75; got '" + text + "'";
-            if (*v < 0.0 || *v > 1.0)
-                return "render: --set " + text + ": values run from 0 to 1";
             options.settings.emplace_back(*index, static_cast<float>(*v));
         }
         else if (arg == "--program")
@@ -108,6 +133,27 @@ std::optional<std::string> parse(std::span<char* const> args, RenderOptions& opt
                 return "render: --seconds wants a duration above 0 and up to 3600; got '" + text +
                        "'";
             options.seconds = *s;
+        }
+        else if (arg == "--cc")
+        {
+            const auto change = parseController(text);
+            if (!change)
+                return "render: --cc wants CONTROLLER=VALUE@SECONDS, e.g. --cc 53=127@1.5; got '" +
+                       text + "'";
+            if (change->controller < 0 || change->controller > 127 || change->value < 0 ||
+                change->value > 127)
+                return "render: --cc " + text + ": controllers and values run from 0 to 127";
+            if (change->seconds < 0.0)
+                return "render: --cc " + text + ": the time is seconds from the start, not below 0";
+            options.controllers.push_back(*change);
+        }
+        else if (arg == "--state-in")
+        {
+            options.stateIn = text;
+        }
+        else if (arg == "--state-out")
+        {
+            options.stateOut = text;
         }
         else
         {
@@ -160,36 +206,80 @@ private:
     Clock::time_point last_{};
 };
 
-} // namespace
-
-int runRender(std::span<char* const> args)
+// Writes the rendered blocks to the output file: the samples interleaved,
+// progress on a terminal, and samples that are not numbers counted (integer
+// formats have no code for them and get 0).
+class BlockWriter
 {
-    RenderOptions options;
-    if (const auto mistake = parse(args, options))
-        return usageError(*mistake);
+public:
+    BlockWriter(AudioFileWriter& writer, int channels, size_t blockSize, size_t total)
+        : writer_(writer), channels_(channels),
+          interleaved_(blockSize * static_cast<size_t>(channels)), progress_(total),
+          integers_(writer.holdsIntegers())
+    {
+    }
+
+    bool write(const float* const* outputs, size_t frames, size_t done)
+    {
+        for (size_t i = 0; i < frames; ++i)
+            for (int c = 0; c < channels_; ++c)
+            {
+                float sample = outputs[c][i];
+                if (integers_ && std::isnan(sample))
+                {
+                    sample = 0.0f;
+                    ++notNumbers_;
+                }
+                interleaved_[i * static_cast<size_t>(channels_) + static_cast<size_t>(c)] = sample;
+            }
+        progress_.update(done);
+        return writer_.write(interleaved_.data(), frames, error_);
+    }
+
+    const std::string& error() const { return error_; }
+    size_t notNumbers() const { return notNumbers_; }
+
+private:
+    AudioFileWriter& writer_;
+    int channels_;
+    std::vector<float> interleaved_;
+    Progress progress_;
+    bool integers_;
+    size_t notNumbers_ = 0;
+    std::string error_;
+};
+
+void reportRender(const std::string& output, size_t frames, int channels, int sampleRate,
+                  size_t notNumbers)
+{
+    if (notNumbers > 0)
+        std::fprintf(stderr,
+                     "fxhost: warning: the plug-in produced %zu samples that are not numbers; "
+                     "written as 0\n",
+                     notNumbers);
+    std::printf("%s: %.2f s, %d channel%s, %d Hz\n", output.c_str(),
+                static_cast<double>(frames) / sampleRate, channels, channels == 1 ? "" : "s",
+                sampleRate);
+}
+
+std::string numberText(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+int renderVst(const RenderOptions& options, const Audio& input, size_t frames)
+{
+    if (!options.controllers.empty() || !options.stateIn.empty() || !options.stateOut.empty())
+        return usageError("render: --cc, --state-in and --state-out are for Audio Unit bundles "
+                          "(.component)");
+    for (const auto& [index, value] : options.settings)
+        if (value < 0.0f || value > 1.0f)
+            return usageError("render: --set " + std::to_string(index) + "=" + numberText(value) +
+                              ": values run from 0 to 1");
+
     std::string error;
-    if (!AudioFileWriter::supportsPath(options.output, error))
-        return usageError(error);
-
-    Audio input;
-    if (!options.input.empty())
-    {
-        if (!readAudioFile(options.input, input, error))
-            return failure(error);
-        if (options.rate && *options.rate != input.sampleRate)
-            return usageError("render: --rate " + std::to_string(*options.rate) +
-                              " differs from the input's " + std::to_string(input.sampleRate) +
-                              " Hz, and fxhost does not resample");
-    }
-    else
-    {
-        const auto rate = static_cast<int>(options.rate.value_or(static_cast<long>(kDefaultRate)));
-        input = makeTestSignal(rate, options.seconds.value_or(kDefaultSeconds));
-    }
-    size_t frames = input.frames();
-    if (options.seconds)
-        frames = std::min(frames, static_cast<size_t>(*options.seconds * input.sampleRate));
-
     auto plugin = VstPlugin::load(options.plugin, error);
     if (!plugin)
         return failure(error);
@@ -227,46 +317,150 @@ int runRender(std::span<char* const> args)
         plugin->stop();
         return failure(error);
     }
-
-    std::vector<float> interleaved(static_cast<size_t>(block) * static_cast<size_t>(channels));
-    Progress progress(frames);
-    std::string writeError;
-    // Integer formats have no code for "not a number": such samples become 0.
-    const bool integers = writer.holdsIntegers();
-    size_t notNumbers = 0;
-    const ProcessingResult result = processAudio(
-        *plugin, input, frames, block,
-        [&](float* const* outputs, VstInt32 n, size_t done)
-        {
-            for (VstInt32 i = 0; i < n; ++i)
-                for (int c = 0; c < channels; ++c)
-                {
-                    float sample = outputs[c][i];
-                    if (integers && std::isnan(sample))
-                    {
-                        sample = 0.0f;
-                        ++notNumbers;
-                    }
-                    interleaved[static_cast<size_t>(i * channels + c)] = sample;
-                }
-            progress.update(done);
-            return writer.write(interleaved.data(), static_cast<size_t>(n), writeError);
-        });
+    BlockWriter blocks(writer, channels, static_cast<size_t>(block), frames);
+    const ProcessingResult result =
+        processAudio(*plugin, input, frames, block,
+                     [&](float* const* outputs, VstInt32 n, size_t done)
+                     { return blocks.write(outputs, static_cast<size_t>(n), done); });
     plugin->stop();
     if (!result.completed)
-        return failure(writeError);
+        return failure(blocks.error());
     if (!writer.commit(error))
         return failure(error);
-    if (notNumbers > 0)
-        std::fprintf(stderr,
-                     "fxhost: warning: the plug-in produced %zu samples that are not numbers; "
-                     "written as 0\n",
-                     notNumbers);
-
-    std::printf("%s: %.2f s, %d channel%s, %d Hz\n", options.output.c_str(),
-                static_cast<double>(result.frames) / input.sampleRate, channels,
-                channels == 1 ? "" : "s", input.sampleRate);
+    reportRender(options.output, result.frames, channels, input.sampleRate, blocks.notNumbers());
     return kExitOk;
+}
+
+// Applies the command line's state, preset and parameter settings, in that
+// order, so that a setting given with --set wins over the others.
+int applySettings(AuPlugin& plugin, const RenderOptions& options)
+{
+    std::string error;
+    if (!options.stateIn.empty() && !plugin.restoreState(options.stateIn, error))
+        return failure(error);
+    if (options.program)
+    {
+        const std::vector<AuPreset> presets = plugin.factoryPresets();
+        const bool known =
+            std::any_of(presets.begin(), presets.end(),
+                        [&](const AuPreset& p) { return p.number == *options.program; });
+        if (!known)
+            return usageError("render: --program " + std::to_string(*options.program) +
+                              " is out of range (the effect has " + std::to_string(presets.size()) +
+                              " factory presets)");
+        if (!plugin.selectPreset(static_cast<SInt32>(*options.program), error))
+            return failure(error);
+    }
+    const std::vector<AuParameter> parameters = plugin.parameters();
+    for (const auto& [index, value] : options.settings)
+    {
+        const auto id = static_cast<AudioUnitParameterID>(index);
+        const auto found = std::find_if(parameters.begin(), parameters.end(),
+                                        [id](const AuParameter& p) { return p.id == id; });
+        if (found == parameters.end())
+            return usageError("render: --set index " + std::to_string(index) +
+                              " is out of range (the effect has " +
+                              std::to_string(parameters.size()) + " parameters)");
+        if (value < found->info.minValue || value > found->info.maxValue)
+            return usageError("render: --set " + std::to_string(index) + "=" + numberText(value) +
+                              ": " + found->name + " runs from " +
+                              numberText(found->info.minValue) + " to " +
+                              numberText(found->info.maxValue));
+        if (!plugin.setParameter(static_cast<AudioUnitParameterID>(index), value, error))
+            return failure(error);
+    }
+    return kExitOk;
+}
+
+int renderComponent(const RenderOptions& options, const Audio& input, size_t frames)
+{
+    std::vector<ControllerChange> changes;
+    for (const auto& c : options.controllers)
+    {
+        const auto frame = static_cast<size_t>(std::llround(c.seconds * input.sampleRate));
+        if (frame >= frames)
+            return usageError("render: --cc " + std::to_string(c.controller) + "=" +
+                              std::to_string(c.value) + "@" + numberText(c.seconds) +
+                              " comes after the end of the audio (" +
+                              numberText(static_cast<double>(frames) / input.sampleRate) + " s)");
+        changes.push_back({frame, static_cast<UInt8>(c.controller), static_cast<UInt8>(c.value)});
+    }
+
+    std::string error;
+    auto plugin = AuPlugin::load(options.plugin, error);
+    if (!plugin)
+        return failure(error);
+    const auto block = static_cast<UInt32>(options.block);
+    if (!plugin->configure(input.sampleRate, block, static_cast<int>(input.channels.size()),
+                           error) ||
+        !plugin->initialize(error))
+        return failure(error);
+    if (const int status = applySettings(*plugin, options); status != kExitOk)
+        return status;
+
+    AudioFileWriter writer;
+    const int channels = plugin->numOutputs();
+    if (!writer.open(options.output, channels, input.sampleRate, error))
+        return failure(error);
+    BlockWriter blocks(writer, channels, block, frames);
+    const AuPlugin::Result result = plugin->render(input, frames, block, changes,
+                                                   [&](float* const* outputs, UInt32 n, size_t done)
+                                                   { return blocks.write(outputs, n, done); });
+    if (result.midiRefused)
+        return failure("render: --cc: '" + plugin->name() + "' takes no MIDI (status " +
+                       std::to_string(result.status) + ")");
+    if (result.status != noErr)
+        return failure("the effect failed to render (status " + std::to_string(result.status) +
+                       ")");
+    if (!result.completed)
+        return failure(blocks.error());
+    // The state goes out before the audio is committed, so a failure leaves
+    // neither behind.
+    if (!options.stateOut.empty() && !plugin->saveState(options.stateOut, error))
+        return failure(error);
+    if (!writer.commit(error))
+    {
+        if (!options.stateOut.empty())
+            std::remove(options.stateOut.c_str());
+        return failure(error);
+    }
+    reportRender(options.output, result.frames, channels, input.sampleRate, blocks.notNumbers());
+    return kExitOk;
+}
+
+} // namespace
+
+int runRender(std::span<char* const> args)
+{
+    RenderOptions options;
+    if (const auto mistake = parse(args, options))
+        return usageError(*mistake);
+    std::string error;
+    if (!AudioFileWriter::supportsPath(options.output, error))
+        return usageError(error);
+
+    Audio input;
+    if (!options.input.empty())
+    {
+        if (!readAudioFile(options.input, input, error))
+            return failure(error);
+        if (options.rate && *options.rate != input.sampleRate)
+            return usageError("render: --rate " + std::to_string(*options.rate) +
+                              " differs from the input's " + std::to_string(input.sampleRate) +
+                              " Hz, and fxhost does not resample");
+    }
+    else
+    {
+        const auto rate = static_cast<int>(options.rate.value_or(static_cast<long>(kDefaultRate)));
+        input = makeTestSignal(rate, options.seconds.value_or(kDefaultSeconds));
+    }
+    size_t frames = input.frames();
+    if (options.seconds)
+        frames = std::min(frames, static_cast<size_t>(*options.seconds * input.sampleRate));
+
+    if (isComponentBundle(options.plugin))
+        return renderComponent(options, input, frames);
+    return renderVst(options, input, frames);
 }
 
 } // namespace fxhost
