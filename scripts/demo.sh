@@ -29,6 +29,19 @@ render Grizzbox2.vst grizzbox2-stomp-defaults.wav
 render Grizzbox2.vst grizzbox2-full-fuzz.wav --set 0=1.0 --set 2=0.62
 render Grizzbox2.vst grizzbox2-full-fuzz-dark.wav --set 0=1.0 --set 1=0.3 --set 2=0.62
 
+# Tirrow: a few of its factory programs, and the low pass opened step by step
+# with MIDI controller 50 (cutoff) during the render.
+render Tirrow.component tirrow-low-pass.wav --program 1
+render Tirrow.component tirrow-band-pass.wav --program 3
+render Tirrow.component tirrow-full-ahead-warp-speed.wav --program 9
+render Tirrow.component tirrow-grimey.wav --program 10
+render Tirrow.component tirrow-low-pass-opening.wav --program 1 --cc 50=20@0 --cc 50=50@1 \
+    --cc 50=80@2 --cc 50=110@3
+
+# GrumboChorus: at its defaults and at full depth.
+render GrumboChorus.component grumbochorus-defaults.wav
+render GrumboChorus.component grumbochorus-full-depth.wav --set 0=1.0
+
 if ((rendered == 0)); then
     echo "demo: no plug-in is built yet; nothing rendered"
 fi
