@@ -35,8 +35,8 @@ render Tirrow.component tirrow-low-pass.wav --program 1
 render Tirrow.component tirrow-band-pass.wav --program 3
 render Tirrow.component tirrow-full-ahead-warp-speed.wav --program 9
 render Tirrow.component tirrow-grimey.wav --program 10
-render Tirrow.component tirrow-low-pass-opening.wav --program 1 --cc 50=20@0 --cc 50=50@1 \
-    --cc 50=80@2 --cc 50=110@3
+render Tirrow.component tirrow-low-pass-opening.wav --program 1 --cc 50=2@0 --cc 50=5@1 \
+    --cc 50=12@2 --cc 50=30@3
 
 # GrumboChorus: at its defaults and at full depth.
 render GrumboChorus.component grumbochorus-defaults.wav
