@@ -189,7 +189,13 @@ TEST(Grizzbox2Sound, SilenceGivesTheCurveCentreTimesTheLevel)
         plugin.process(inL, inR, outL, outR);
         EXPECT_NEAR(outL.back(), expected, expected * 1e-3);
         if (pins.secondOutput)
+        {
             EXPECT_FLOAT_EQ(outR.back(), outL.back());
+        }
+        else
+        {
+            EXPECT_EQ(outR.back(), 7.0f) << "second output left alone";
+        }
     }
 }
 
