@@ -53,7 +53,10 @@ OSStatus GetPropertySelector(AUBase* unit, const ComponentParameters* params)
         {
             // The caller's place is smaller than the value: fill a whole one
             // and hand over the first bytes; the caller's size stays as it was.
+            // Some properties read a question from the place they answer into,
+            // so the temporary starts with what the caller put there.
             const auto temporary = std::make_unique<std::byte[]>(actualSize);
+            std::memcpy(temporary.get(), outData, *ioSize);
             result = unit->DispatchGetProperty(id, scope, element, temporary.get());
             if (result == noErr)
                 std::memcpy(outData, temporary.get(), *ioSize);

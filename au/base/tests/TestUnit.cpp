@@ -22,6 +22,27 @@ UInt32 TestUnit::SupportedNumChannels(const AUChannelInfo** outInfo)
     return static_cast<UInt32>(mOptions.channels.size());
 }
 
+OSStatus TestUnit::GetPropertyInfo(AudioUnitPropertyID id, AudioUnitScope scope,
+                                   AudioUnitElement element, UInt32& outDataSize,
+                                   Boolean& outWritable)
+{
+    if (id != kTestProperty_Doubled)
+        return AUBase::GetPropertyInfo(id, scope, element, outDataSize, outWritable);
+    outDataSize = sizeof(TestDoubledQuery);
+    outWritable = false;
+    return noErr;
+}
+
+OSStatus TestUnit::GetProperty(AudioUnitPropertyID id, AudioUnitScope scope,
+                               AudioUnitElement element, void* outData)
+{
+    if (id != kTestProperty_Doubled)
+        return AUBase::GetProperty(id, scope, element, outData);
+    auto* query = static_cast<TestDoubledQuery*>(outData);
+    query->answer = query->question * 2;
+    return noErr;
+}
+
 OSStatus TestUnit::GetParameterInfo(AudioUnitScope scope, AudioUnitParameterID id,
                                     AudioUnitParameterInfo& outInfo)
 {

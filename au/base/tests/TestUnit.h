@@ -36,6 +36,20 @@ struct SliceRecord
     Float32 gainEnd;
 };
 
+// A private property that reads its question from the caller's place and
+// answers into the same place, as the value-to-text properties do.
+enum : AudioUnitPropertyID
+{
+    kTestProperty_Doubled = 70000,
+};
+
+struct TestDoubledQuery
+{
+    SInt32 question;
+    SInt32 answer;
+    SInt64 padding;
+};
+
 class TestUnit : public AUBase
 {
 public:
@@ -56,6 +70,10 @@ public:
                     UInt32 frames) override;
     OSStatus ProcessScheduledSlice(void* userData, UInt32 sliceStart, UInt32 sliceFrames,
                                    UInt32 totalFrames) override;
+    OSStatus GetPropertyInfo(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
+                             UInt32& outDataSize, Boolean& outWritable) override;
+    OSStatus GetProperty(AudioUnitPropertyID id, AudioUnitScope scope, AudioUnitElement element,
+                         void* outData) override;
 
     // Output = input x gain, per channel stream.
     int renderCount = 0;

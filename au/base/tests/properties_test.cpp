@@ -3,6 +3,7 @@
 #include "TestUnit.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 
@@ -223,6 +224,19 @@ TEST_F(Properties, GetIntoSmallerNullAndEmptyPlaces)
     EXPECT_EQ(AudioUnitGetProperty(unit, kAudioUnitProperty_ParameterList, 9, 0, &format, &size),
               kAudioUnitErr_InvalidScope);
     EXPECT_EQ(size, 0u);
+}
+
+TEST_F(Properties, SmallerPlaceStillCarriesTheCallersQuestion)
+{
+    AudioUnit unit = Open();
+    // The caller hands over only the question and the answer, not the padding.
+    TestDoubledQuery query{21, 0, 0};
+    UInt32 size = offsetof(TestDoubledQuery, padding);
+    ASSERT_EQ(
+        AudioUnitGetProperty(unit, kTestProperty_Doubled, kAudioUnitScope_Global, 0, &query, &size),
+        noErr);
+    EXPECT_EQ(query.answer, 42);
+    EXPECT_EQ(size, offsetof(TestDoubledQuery, padding));
 }
 
 TEST_F(Properties, RefusedSetsChangeNothing)
