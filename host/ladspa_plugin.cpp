@@ -135,10 +135,11 @@ std::unique_ptr<LadspaPlugin> LadspaPlugin::load(const std::string& path, const 
     if (plugin->audioOutputs_.empty() || plugin->audioInputs_.size() > 2 ||
         plugin->audioOutputs_.size() > 2)
     {
-        error = "'" + std::string(d.Label) + "' has " +
-                std::to_string(plugin->audioInputs_.size()) + " audio inputs and " +
-                std::to_string(plugin->audioOutputs_.size()) +
-                " outputs; fxhost runs mono and stereo effects";
+        const std::string label = d.Label;
+        error = "'";
+        error += label + "' has " + std::to_string(plugin->audioInputs_.size()) +
+                 " audio inputs and " + std::to_string(plugin->audioOutputs_.size()) +
+                 " outputs; fxhost runs mono and stereo effects";
         return nullptr;
     }
 
@@ -148,7 +149,8 @@ std::unique_ptr<LadspaPlugin> LadspaPlugin::load(const std::string& path, const 
         LADSPA_Handle handle = d.instantiate(&d, sampleRate);
         if (handle == nullptr)
         {
-            error = "'" + std::string(d.Label) + "' could not be instantiated";
+            error = "'";
+            error += std::string(d.Label) + "' could not be instantiated";
             return nullptr;
         }
         plugin->handles_.push_back(handle);
