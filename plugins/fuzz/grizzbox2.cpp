@@ -4,6 +4,7 @@
 
 #include <xmmintrin.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -51,6 +52,14 @@ bool isStomped(float stomp)
 // filter history is written back at its end (the clipper's last-output field
 // is left alone: nothing reads it), so a parameter change racing a block
 // applies from the next one.
+//
+// A cutoff change on another thread rewrites b1, b2 and a0 one after the
+// other. A block that read a set half rewritten would run all its frames with
+// it, and a mix of a high cutoff's b2 with a low cutoff's b1 is unstable: the
+// output would grow without bound within the block and the history would keep
+// the overflow. The filter writes a0 = 1 - b1 + b2 from the other two, so a
+// set that does not add up is a mixed one; the block then runs with the set
+// its predecessor used, and the new one applies from a later block.
 class Clipper
 {
 public:
@@ -66,11 +75,17 @@ private:
     const float level;
 };
 
+// Each field is loaded exactly once, so that the set checked is the set used.
+double loadOnce(double& field)
+{
+    return std::atomic_ref<double>(field).load(std::memory_order_relaxed);
+}
+
 class ToneFilter
 {
 public:
-    explicit ToneFilter(filter_2_pole_low_pass_struct& state)
-        : state(state), b1(state.b1), b2(state.b2), a0(state.a0), y1(state.y1), y2(state.y2)
+    ToneFilter(filter_2_pole_low_pass_struct& state, double b1, double b2, double a0)
+        : state(state), b1(b1), b2(b2), a0(a0), y1(state.y1), y2(state.y2)
     {
     }
     ~ToneFilter()
@@ -121,9 +136,20 @@ grizzbox2::grizzbox2(audioMasterCallback audioMaster)
         filter_2_pole_low_pass_set_attr(lowpass, FILTER_ATTR_RESONANCE, kToneFilterQ);
         filter_2_pole_low_pass_set_attr(lowpass, FILTER_ATTR_FREQUENCY, cutoff);
     }
+    takeCoefficients(lowpassL, coefficientsL);
+    takeCoefficients(lowpassR, coefficientsR);
 
     // The channel counts are known before the host's first call.
     grizzbox2::resume();
+}
+
+const grizzbox2::ToneCoefficients&
+grizzbox2::takeCoefficients(filter_2_pole_low_pass_struct& lowpass, ToneCoefficients& last)
+{
+    const ToneCoefficients read{loadOnce(lowpass.b1), loadOnce(lowpass.b2), loadOnce(lowpass.a0)};
+    if (read.a0 == 1.0 - read.b1 + read.b2)
+        last = read;
+    return last;
 }
 
 grizzbox2::~grizzbox2()
@@ -237,7 +263,8 @@ void grizzbox2::processReplacing(float** inputs, float** outputs, VstInt32 sampl
 void grizzbox2::processMono(const float* in, float* out, VstInt32 frames)
 {
     const Clipper clip(distortion);
-    ToneFilter toneL(lowpassL);
+    const ToneCoefficients& cL = takeCoefficients(lowpassL, coefficientsL);
+    ToneFilter toneL(lowpassL, cL.b1, cL.b2, cL.a0);
     for (VstInt32 i = 0; i < frames; ++i)
     {
         const float x = in[i];
@@ -253,8 +280,10 @@ void grizzbox2::processStereo(const float* inL, const float* inR, float* outL, f
                               VstInt32 frames)
 {
     const Clipper clip(distortion);
-    ToneFilter toneL(lowpassL);
-    ToneFilter toneR(lowpassR);
+    const ToneCoefficients& cL = takeCoefficients(lowpassL, coefficientsL);
+    const ToneCoefficients& cR = takeCoefficients(lowpassR, coefficientsR);
+    ToneFilter toneL(lowpassL, cL.b1, cL.b2, cL.a0);
+    ToneFilter toneR(lowpassR, cR.b1, cR.b2, cR.a0);
     for (VstInt32 i = 0; i < frames; ++i)
     {
         // Both inputs are read before either output is written: with one input

@@ -46,14 +46,30 @@ public:
     VstInt32 canDo(char* text) override;
 
 private:
+    // A tone filter's coefficients as the last block ran with them.
+    struct ToneCoefficients
+    {
+        double b1 = 0.0;
+        double b2 = 0.0;
+        double a0 = 0.0;
+    };
+
     void processMono(const float* in, float* out, VstInt32 frames);
     void processStereo(const float* inL, const float* inR, float* outL, float* outR,
                        VstInt32 frames);
+    // The filter's current coefficients when they form one set (another
+    // thread may be rewriting them), else the set last taken; stores what it
+    // takes in last.
+    static const ToneCoefficients& takeCoefficients(filter_2_pole_low_pass_struct& lowpass,
+                                                    ToneCoefficients& last);
 
     std::unique_ptr<GrizzboxTwoParamManager> params;
     dist_mxr_struct distortion; // keeps no signal history: shared by both channels
     filter_2_pole_low_pass_struct lowpassL;
     filter_2_pole_low_pass_struct lowpassR;
+    // Read and written by the processing thread only.
+    ToneCoefficients coefficientsL;
+    ToneCoefficients coefficientsR;
     VstInt32 inputChannels = 2;
     VstInt32 outputChannels = 2;
     // 0.0 or 1.0; written by setParameter on any thread, read once per frame.
