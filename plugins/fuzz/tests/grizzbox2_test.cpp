@@ -427,6 +427,31 @@ TEST(Grizzbox2Lifecycle, ZeroAndNegativeFrameCountsProcessNothing)
     EXPECT_EQ(out, std::vector<float>(16, 7.0f));
 }
 
+TEST(Grizzbox2Lifecycle, OnlyTheReplacingCallProcesses)
+{
+    // The accumulating and the double-precision calls are not offered: a host
+    // that makes them anyway finds its output buffers as they were.
+    Plugin plugin;
+    std::vector<float> in(64, 0.5f), outL(64, 0.25f), outR(64, -0.25f);
+    float* inputs[2] = {in.data(), in.data()};
+    float* outputs[2] = {outL.data(), outR.data()};
+    plugin.record()->process(plugin.record(), inputs, outputs, 64);
+    EXPECT_EQ(outL, std::vector<float>(64, 0.25f));
+    EXPECT_EQ(outR, std::vector<float>(64, -0.25f));
+
+    std::vector<double> inD(64, 0.5), outDL(64, 0.25), outDR(64, -0.25);
+    double* inputsD[2] = {inD.data(), inD.data()};
+    double* outputsD[2] = {outDL.data(), outDR.data()};
+    plugin.record()->processDoubleReplacing(plugin.record(), inputsD, outputsD, 64);
+    EXPECT_EQ(outDL, std::vector<double>(64, 0.25));
+    EXPECT_EQ(outDR, std::vector<double>(64, -0.25));
+    EXPECT_EQ(plugin.record()->flags & effFlagsCanDoubleReplacing, 0);
+
+    // The replacing call does write them.
+    plugin.record()->processReplacing(plugin.record(), inputs, outputs, 64);
+    EXPECT_NE(outL.back(), 0.25f);
+}
+
 TEST(Grizzbox2Robustness, NonFiniteInputDoesNotLeaveTheFiltersStuck)
 {
     const struct
