@@ -6,6 +6,7 @@
 #include "csd_utilities.h"
 #include "dist_mxr.h"
 #include "filter_2_pole_low_pass.h"
+#include "grizzbox2.h"
 
 #include <gtest/gtest.h>
 
@@ -321,6 +322,20 @@ TEST(Grizzbox2Sound, SampleRateChangeKeepsTheCutoffInHertz)
     EXPECT_LT(at44, -6.0) << "one octave above a 2 kHz two-pole cutoff";
     EXPECT_NEAR(at96, at44, 0.5);
     EXPECT_NEAR(at22, at44, 1.0);
+}
+
+TEST(Grizzbox2Sound, SampleRateChangeGoesToTheProcessRateNotTheBaseMember)
+{
+    // The effect class itself, outside the bundle: the base class's rate
+    // member keeps 44100 while the process-wide rate follows the host.
+    grizzbox2 effect(nullptr);
+    for (const float rate : {96000.0f, 22050.0f})
+    {
+        effect.setSampleRate(rate);
+        EXPECT_EQ(effect.getSampleRate(), 44100.0f);
+        EXPECT_EQ(csd_get_attr(CSD_ATTR_SAMPLING_RATE), rate);
+    }
+    csd_set_attr(CSD_ATTR_SAMPLING_RATE, kRate);
 }
 
 TEST(Grizzbox2Sound, ASampleRateThatIsNotAPositiveNumberIsRefused)
