@@ -26,6 +26,7 @@ const char* const kCanDos[] = {
 };
 
 constexpr VstInt32 kFirstController = 50;
+constexpr VstInt32 kMaxScratchFrames = 8192;
 constexpr int kLeft = 0;
 constexpr int kRight = 1;
 
@@ -235,8 +236,10 @@ void CTirrow::resume()
 void CTirrow::allocateScratch()
 {
     // At least one frame, so that a block size of 0 from a host still leaves
-    // something to process longer blocks through in pieces.
-    scratchFrames = std::max<VstInt32>(bufferFrames, 1);
+    // something to process longer blocks through in pieces; at most
+    // kMaxScratchFrames, so that an absurd block size announced by a host
+    // does not ask for gigabytes (longer blocks go through in pieces too).
+    scratchFrames = std::clamp<VstInt32>(bufferFrames, 1, kMaxScratchFrames);
     scratch.assign(static_cast<size_t>(scratchFrames) * 2 * kNumResponses, 0.0f);
     for (int channel = 0; channel < 2; ++channel)
         for (int r = 0; r < kNumResponses; ++r)
@@ -268,8 +271,12 @@ void CTirrow::doProcess(float** inputs, float** outputs, VstInt32 frames, bool r
 
     // A block longer than the scratch buffers goes through in pieces: the
     // result is the same, and nothing is allocated on the audio thread.
-    for (VstInt32 offset = 0; offset < frames; offset += scratchFrames)
-        processChunk(inputs, outputs, offset, std::min(scratchFrames, frames - offset), replacing);
+    for (VstInt32 offset = 0; offset < frames;)
+    {
+        const VstInt32 chunk = std::min(scratchFrames, frames - offset);
+        processChunk(inputs, outputs, offset, chunk, replacing);
+        offset += chunk; // never past frames, so it cannot overflow
+    }
 
     // A NaN or infinite input would otherwise stay in the filter state and
     // silence the effect for good; from the next block on it is gone.

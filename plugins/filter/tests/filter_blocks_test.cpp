@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <vector>
 
@@ -301,5 +302,75 @@ TEST(CSoftShaper, DriveIsAPercentageAndOutOfRangeDrivesAreClamped)
         shaper.setDrive(c.drive);
         EXPECT_FLOAT_EQ(shaper.getDrive(), c.percent) << c.drive;
         EXPECT_NEAR(shaper.k, c.k, c.k * 1e-4f) << c.drive;
+    }
+}
+
+// The coefficients and the curve's denominator are formed in double precision
+// and rounded once; the per-sample step is single precision throughout. Each
+// reference below differs from its all-float or all-double variant on many of
+// these inputs, so a change of precision anywhere shows up as a mismatch.
+TEST(FilterPrecision, CoefficientsCurveAndStepRoundAsWritten)
+{
+    const double piFromFloat = 3.1415927410125732;
+    for (int i = 0; i <= 64; ++i)
+        for (int j = 0; j <= 20; ++j)
+        {
+            const float frequency = static_cast<float>(i) / 64.0f;
+            const float resonance = static_cast<float>(j) / 20.0f;
+            CStateVariableFilter filter(kRate);
+            filter.setFrequency(frequency);
+            filter.setResonance(resonance);
+            const float ratio = std::min(filter.cutoff / (2.0f * kRate), 0.25f);
+            const float f = static_cast<float>(2.0 * std::sin(piFromFloat * ratio));
+            const float fromResonance =
+                static_cast<float>(2.0 * (1.0 - std::pow(static_cast<double>(resonance), 0.25)));
+            const float damp = std::min({fromResonance, 2.0f, 2.0f / f - 0.5f * f});
+            ASSERT_EQ(filter.f, f) << frequency << " " << resonance;
+            ASSERT_EQ(filter.damp, damp) << frequency << " " << resonance;
+        }
+
+    for (float drive : {0.0f, 0.3f, 0.5f, 1.0f})
+    {
+        CSoftShaper shaper;
+        shaper.setDrive(drive);
+        for (int i = -300; i <= 300; ++i)
+        {
+            const float x = static_cast<float>(i) / 100.0f;
+            const float numerator = (shaper.k + 1.0f) * x;
+            const double denominator = static_cast<double>(shaper.k) * std::fabs(x) + 1.0;
+            ASSERT_EQ(shaper.shape(x), static_cast<float>(numerator / denominator))
+                << drive << " " << x;
+        }
+    }
+
+    CStateVariableFilter filter(kRate);
+    filter.setFrequency(0.7f);
+    filter.setResonance(0.8f);
+    const float f = filter.f, damp = filter.damp;
+    float notch = 0.0f, low = 0.0f, high = 0.0f, band = 0.0f;
+    uint32_t seed = 1;
+    for (int n = 0; n < 2000; ++n)
+    {
+        seed = seed * 1664525u + 1013904223u;
+        const float x = static_cast<float>(seed >> 8) / 16777216.0f - 0.5f;
+        const float in = x + 1e-15f;
+        SvfResponses expected;
+        for (int pass = 0; pass < 2; ++pass)
+        {
+            notch = in - damp * band;
+            low = low + f * band;
+            high = notch - low;
+            band = f * high + band;
+            expected.low += 0.5f * low;
+            expected.band += 0.5f * band;
+            expected.high += 0.5f * high;
+            expected.notch += 0.5f * notch;
+            expected.peak += 0.5f * (low - high);
+        }
+        const SvfResponses out = filter.step(x);
+        ASSERT_TRUE(out.low == expected.low && out.band == expected.band &&
+                    out.high == expected.high && out.notch == expected.notch &&
+                    out.peak == expected.peak)
+            << "sample " << n;
     }
 }

@@ -114,6 +114,30 @@ TEST_F(TirrowUnit, DisplayTextsReachTheHostWithTheirLabels)
     EXPECT_EQ(0.0f, unit->parameter(4));
 }
 
+TEST(TirrowStreamFormat, CutoffRangeFollowsTheOutputSampleRate)
+{
+    // The cutoff runs from 50 Hz to three quarters of the output rate; 0.5 is
+    // the geometric mean of the two ends.
+    struct Case
+    {
+        Float64 rate;
+        const char* text;
+    };
+    const Case cases[] = {{22050.0, "00909 Hz"}, {44100.0, "01285 Hz"}, {96000.0, "01897 Hz"}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.rate);
+        InputSource source;
+        Unit unit(TirrowComponent());
+        ASSERT_EQ(noErr, unit.status);
+        ASSERT_EQ(noErr, unit.setFormats(2, 2, c.rate));
+        ASSERT_EQ(noErr, unit.connect(source));
+        ASSERT_EQ(noErr, unit.initialize());
+        ASSERT_EQ(noErr, unit.setParameter(CTirrow::kCutoff, 0.5f));
+        EXPECT_EQ(c.text, DisplayText(unit.unit, CTirrow::kCutoff, nullptr));
+    }
+}
+
 TEST_F(TirrowUnit, AllSwitchesOffRenderSilence)
 {
     source.signal = {Noise(1024, 1), Noise(1024, 2)};

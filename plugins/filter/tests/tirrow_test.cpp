@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -289,7 +290,8 @@ TEST(CTirrow, SharedBuffersLongBlocksAndNoResumeGiveTheSameResult)
     const Stereo reference = run(4096, true, false);
     for (const auto& [blockSize, resume, shared] :
          {std::tuple{4096, true, true}, std::tuple{64, true, false}, std::tuple{100, true, true},
-          std::tuple{1024, false, false}, std::tuple{0, true, false}})
+          std::tuple{1024, false, false}, std::tuple{0, true, false},
+          std::tuple{INT_MAX, true, false}})
     {
         SCOPED_TRACE(testing::Message() << blockSize << " " << resume << " " << shared);
         const Stereo result = run(blockSize, resume, shared);
