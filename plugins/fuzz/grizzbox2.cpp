@@ -187,37 +187,28 @@ void grizzbox2::setParameter(VstInt32 index, float value)
     }
 }
 
+// Indices the manager does not know are answered as it answers them: value 0,
+// empty name and unit, a display of 0.
 float grizzbox2::getParameter(VstInt32 index)
 {
-    if (index < 0 || index >= Params::kNumParams)
-        return 0.0f;
     return params->getVSTvalue(index);
 }
 
 void grizzbox2::getParameterName(VstInt32 index, char* text)
 {
-    if (!text)
-        return;
-    text[0] = 0;
-    if (index >= 0 && index < Params::kNumParams)
+    if (text)
         params->getName(index, text, kTextLength);
 }
 
 void grizzbox2::getParameterLabel(VstInt32 index, char* text)
 {
-    if (!text)
-        return;
-    text[0] = 0;
-    if (index >= 0 && index < Params::kNumParams)
+    if (text)
         params->getUnitsName(index, text, kTextLength);
 }
 
 void grizzbox2::getParameterDisplay(VstInt32 index, char* text)
 {
-    if (!text)
-        return;
-    text[0] = 0;
-    if (index >= 0 && index < Params::kNumParams)
+    if (text)
         params->getValueString(index, text, kTextLength);
 }
 

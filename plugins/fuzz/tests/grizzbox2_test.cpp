@@ -173,7 +173,9 @@ TEST(Grizzbox2Parameters, UnknownIndicesAndNaNValuesChangeNothing)
     EXPECT_EQ(plugin.get(-1), 0.0f);
     EXPECT_EQ(plugin.get(4), 0.0f);
     EXPECT_EQ(plugin.text(effGetParamName, 4), "");
-    EXPECT_EQ(plugin.text(effGetParamDisplay, -1), "");
+    EXPECT_EQ(plugin.text(effGetParamLabel, -1), "");
+    EXPECT_EQ(plugin.text(effGetParamDisplay, -1), "   0");
+    EXPECT_EQ(plugin.text(effGetParamDisplay, 4), "   0");
 
     // The signal path still answers silence exactly as before.
     const std::vector<float> after = plugin.processLeft(silence);
