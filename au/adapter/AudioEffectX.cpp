@@ -8,6 +8,21 @@
 #include <cstdio>
 #include <cstring>
 
+// The unit's own file selector, bound to its effect and serving one request.
+// No file dialog is available to a unit on this platform, so running it
+// chooses nothing and leaves the request as the effect filled it.
+struct AudioEffectFileSelector
+{
+    AudioEffectX* effect;
+    VstFileSelect* request;
+
+    VstInt32 run(VstFileSelect* select)
+    {
+        request = select;
+        return 0;
+    }
+};
+
 char AudioEffectX::bundleSTR[256] = {};
 char AudioEffectX::versionSTR[256] = {};
 
@@ -68,6 +83,7 @@ AudioEffectX::AudioEffectX(audioMasterCallback instance, VstInt32 programs, VstI
       AUMIDIBase(this)
 #endif
       ,
+      // The preset table has room for kMaxPrograms; more are not published.
       numPrograms(std::clamp<VstInt32>(programs, 0, kMaxPrograms)),
       numParams(std::max<VstInt32>(params, 0)), publishedPresets(numPrograms)
 {
@@ -98,6 +114,7 @@ AudioEffectX::~AudioEffectX()
 {
     if (editor != nullptr)
         editor->effectGone();
+    delete fileSelector;
 #if FX_AU_ADAPTER_MIDI
     ::operator delete(eventList);
 #endif
@@ -377,6 +394,7 @@ OSStatus AudioEffectX::GetParameterInfo(AudioUnitScope scope, AudioUnitParameter
     {
         info.cfNameString = parameterNames[index];
         info.flags |= kAudioUnitParameterFlag_HasCFNameString;
+        // Bounded by the record's own name field.
         if (!CFStringGetCString(parameterNames[index], info.name, sizeof info.name,
                                 kCFStringEncodingUTF8))
         {
@@ -434,6 +452,7 @@ OSStatus AudioEffectX::GetPropertyInfo(AudioUnitPropertyID id, AudioUnitScope sc
             outWritable = false;
             return noErr;
         case kAudioUnitProperty_EffectLink:
+            // An address takes a whole pointer on this platform.
             outDataSize = sizeof(AudioEffectX*);
             outWritable = false;
             return noErr;
@@ -653,13 +672,19 @@ bool AudioEffectX::sizeWindow(VstInt32 width, VstInt32 height)
     return editor != nullptr ? editor->sizeWindow(width, height) : false;
 }
 
-bool AudioEffectX::openFileSelector(VstFileSelect*)
+bool AudioEffectX::openFileSelector(VstFileSelect* select)
 {
-    return false;
+    // A selector left open by an earlier request is destroyed, not leaked.
+    delete fileSelector;
+    fileSelector = new AudioEffectFileSelector{this, nullptr};
+    fileSelector->run(select);
+    return true;
 }
 
 bool AudioEffectX::closeFileSelector(VstFileSelect*)
 {
+    delete fileSelector;
+    fileSelector = nullptr;
     return false;
 }
 

@@ -41,7 +41,8 @@ OSStatus AudioEffectX::Render(AudioUnitRenderActionFlags& ioActionFlags,
 
     AUOutputElement* output = GetOutput(0);
     // The effect works in the input's memory when it may: same channel count
-    // on both sides, for the effect and for the two streams.
+    // on both sides, for the effect and for the two streams (a mono input's
+    // one buffer would leave a stereo output a channel short).
     if (inPlace && numInputs == numOutputs && input->NumberChannels() == output->NumberChannels())
     {
         if (!input->IOBuffer().IsPrepared())
@@ -158,7 +159,8 @@ OSStatus AudioEffectX::HandleMidiEvent(UInt8 status, UInt8 channel, UInt8 data1,
     }
     VstMidiEvent& event = midiEvents[pendingMidiEvents];
     event.type = kVstMidiType;
-    event.byteSize = sizeof(VstMidiEvent);
+    // The bytes that follow the type and size fields.
+    event.byteSize = static_cast<VstInt32>(sizeof(VstMidiEvent) - 2 * sizeof(VstInt32));
     event.deltaFrames = static_cast<VstInt32>(startFrame);
     event.flags = 0;
     event.noteLength = 0;

@@ -63,6 +63,7 @@ protected:
 };
 
 struct VstFileSelect;
+struct AudioEffectFileSelector;
 
 // The private property through which a view in the same process reaches the
 // effect object: its value is the object's address.
@@ -318,9 +319,10 @@ public:
     VstInt32 canHostDo(char* text);
     bool sizeWindow(VstInt32 width, VstInt32 height);
     VstTimeInfo* getTimeInfo(VstInt32 filter);
-    // There is no file selector of the unit's own on this platform: both
-    // answer false.
+    // Creates the unit's file selector for the request, runs it and keeps it
+    // until closeFileSelector; true.
     bool openFileSelector(VstFileSelect* select);
+    // Destroys the file selector left by openFileSelector; false.
     bool closeFileSelector(VstFileSelect* select);
 
     AudioEffectEditorLink* getEditor() const
@@ -401,6 +403,7 @@ private:
     Float64 lastRenderTime = -1.0;
     CFStringRef* parameterNames = nullptr;
     AudioUnitEvent gestureEvent{};
+    AudioEffectFileSelector* fileSelector = nullptr;
 #if FX_AU_ADAPTER_MIDI
     VstEvents* eventList = nullptr;
     VstMidiEvent midiEvents[kMaxMidiEvents];

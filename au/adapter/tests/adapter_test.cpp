@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace adapter_host;
@@ -287,6 +288,16 @@ TEST_F(AdapterTest, AnswersItsOwnPropertiesAndDefaults)
     EXPECT_EQ(
         kAudioUnitErr_InvalidProperty,
         AudioUnitGetPropertyInfo(unit.unit, 54321, kAudioUnitScope_Global, 0, &size, &writable));
+
+    // The unit's own file selector answers as the host can-do promises.
+    const std::pair<const char*, VstInt32> canDos[] = {
+        {"openFileSelector", 1}, {"sizeWindow", 1}, {"closeFileSelector", 0}, {"sizeWindowX", 0}};
+    for (const auto& [text, answer] : canDos)
+        EXPECT_EQ(answer, effect->canHostDo(const_cast<char*>(text))) << text;
+    EXPECT_TRUE(effect->openFileSelector(nullptr));
+    EXPECT_TRUE(effect->openFileSelector(nullptr));
+    EXPECT_FALSE(effect->closeFileSelector(nullptr));
+    EXPECT_FALSE(effect->closeFileSelector(nullptr));
 }
 
 // ---- Parameters -------------------------------------------------------------
@@ -497,6 +508,7 @@ TEST_F(AdapterTest, MidiQueueHolds1024EventsAndReportsTheNext)
     {
         const VstMidiEvent& event = effect->midi[i];
         ASSERT_EQ(kVstMidiType, event.type);
+        EXPECT_EQ(24, event.byteSize);
         EXPECT_EQ(static_cast<char>(0xB3), event.midiData[0]);
         EXPECT_EQ(static_cast<char>(i % 128), event.midiData[1]);
         EXPECT_EQ(static_cast<char>((i / 128) % 128), event.midiData[2]);
