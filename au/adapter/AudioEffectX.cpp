@@ -700,9 +700,13 @@ void AudioEffectX::float2string(float value, char* text)
         std::strcpy(text, "Huge!");
         return;
     }
-    // NaN has no digits to show.
+    // A value that is not a number has no digits to take apart; say what it
+    // is rather than show a made-up number.
     if (std::isnan(value))
-        value = 0.0f;
+    {
+        std::strcpy(text, "NaN");
+        return;
+    }
 
     char* out = text;
     int remaining = kPositions;
@@ -740,7 +744,8 @@ void AudioEffectX::float2string(float value, char* text)
 
 void AudioEffectX::long2string(VstInt32 value, char* text)
 {
-    if (value >= 100000000)
+    // Below -9999999 the text would be cut to a different number.
+    if (value >= 100000000 || value < -9999999)
     {
         std::strcpy(text, "Huge!");
         return;

@@ -866,9 +866,9 @@ TEST_F(AdapterTest, StringConversions)
         const char* expected;
     };
     const Case floats[] = {
-        {1.5f, "1.500000"},        {-2.25f, "-2.25000"},     {0.0f, "0.000000"},
-        {12345678.0f, "12345678"}, {1234567.0f, "1234567."}, {100000000.0f, "Huge!"},
-        {-10000000.0f, "Huge!"},
+        {1.5f, "1.500000"},        {-2.25f, "-2.25000"},      {0.0f, "0.000000"},
+        {12345678.0f, "12345678"}, {1234567.0f, "1234567."},  {100000000.0f, "Huge!"},
+        {-10000000.0f, "Huge!"},   {-9999999.0f, "-9999999"}, {NAN, "NaN"},
     };
     for (const Case& c : floats)
     {
@@ -879,6 +879,10 @@ TEST_F(AdapterTest, StringConversions)
     EXPECT_STREQ("Huge!", text);
     effect->long2string(42, text);
     EXPECT_STREQ("     42", text);
+    effect->long2string(-9999999, text);
+    EXPECT_STREQ("-9999999", text);
+    effect->long2string(-10000000, text);
+    EXPECT_STREQ("Huge!", text);
     effect->dB2string(0.0f, text);
     EXPECT_STREQ("-\xB0", text);
     effect->dB2string(1.0f, text);
