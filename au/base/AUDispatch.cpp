@@ -51,6 +51,14 @@ OSStatus GetPropertySelector(AUBase* unit, const ComponentParameters* params)
         }
         if (*ioSize < actualSize)
         {
+            // The value-to-text record carries its question in pointers and
+            // hands back a new string: a part of it can neither be read nor
+            // answered without losing the string, so it is refused whole.
+            if (id == kAudioUnitProperty_ParameterStringFromValue)
+            {
+                *ioSize = 0;
+                return kAudioUnitErr_InvalidPropertyValue;
+            }
             // The caller's place is smaller than the value: fill a whole one
             // and hand over the first bytes; the caller's size stays as it was.
             // Some properties read a question from the place they answer into,

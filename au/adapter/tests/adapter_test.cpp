@@ -378,6 +378,27 @@ TEST_F(AdapterTest, ParameterStringFromValueLeavesTheParameterAsItWas)
               DisplayText(unit.unit, 3, nullptr));
 }
 
+TEST_F(AdapterTest, ParameterStringFromValueRefusesAPartialRecord)
+{
+    Unit unit(ProbeComponent());
+    const float asked = 0.125f;
+    // 12 bytes is the record's size in a 32-bit host; 16 holds the question
+    // but not the place for the answer.
+    for (UInt32 partial : {12u, 16u})
+    {
+        SCOPED_TRACE(partial);
+        AudioUnitParameterStringFromValue request{};
+        request.inParamID = 0;
+        request.inValue = &asked;
+        UInt32 size = partial;
+        EXPECT_EQ(kAudioUnitErr_InvalidPropertyValue,
+                  AudioUnitGetProperty(unit.unit, kAudioUnitProperty_ParameterStringFromValue,
+                                       kAudioUnitScope_Global, 0, &request, &size));
+        EXPECT_EQ(0u, size);
+        EXPECT_EQ(nullptr, request.outString);
+    }
+}
+
 // ---- Rendering ----------------------------------------------------------------
 
 TEST_F(AdapterTest, ScheduledEventSlicesTheBlockAndRestoresTheBufferAddresses)
