@@ -55,6 +55,29 @@ public:
             writeIndex -= size;
     }
 
+    // A copy of the fields for a block loop that reads the line in its own
+    // way: kept in locals, they stay in registers instead of being reloaded
+    // after every store into an audio buffer. Only for a line that has a
+    // buffer; hand it back with store() when the block is done.
+    struct Cursor
+    {
+        float* buffer;
+        int32_t writeIndex;
+        int32_t size;
+        float sizeF;
+        float samplesPerMs;
+
+        void write(float x)
+        {
+            buffer[writeIndex] = x;
+            if (++writeIndex >= size)
+                writeIndex -= size;
+        }
+    };
+
+    Cursor cursor() const { return {buffer, writeIndex, size, sizeF, samplesPerMs}; }
+    void store(const Cursor& c) { writeIndex = c.writeIndex; }
+
     float* buffer = nullptr;
     int32_t writeIndex = 0;
     int32_t size = 0;

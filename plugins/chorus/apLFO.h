@@ -31,15 +31,18 @@ public:
         *out90 = interpolate(j, frac);
     }
 
-    void advance()
+    void advance() { phase = advanced(phase, increment); }
+    // Phase p moved on by one sample's increment.
+    static float advanced(float p, float increment)
     {
-        phase += increment;
-        if (phase >= static_cast<float>(kTableSize))
-            phase -= static_cast<float>(kTableSize);
+        p += increment;
+        if (p >= static_cast<float>(kTableSize))
+            p -= static_cast<float>(kTableSize);
         // Only a broken increment (a speed beyond the sample rate, a NaN)
         // gets past the single wrap; bring the phase back into the cycle.
-        if (!(phase >= 0.0f && phase < static_cast<float>(kTableSize)))
-            phase = inCycle(phase);
+        if (!(p >= 0.0f && p < static_cast<float>(kTableSize)))
+            p = inCycle(p);
+        return p;
     }
 
     float table[kTableSize];
@@ -48,7 +51,6 @@ public:
     float speed = 0.0f;
     float increment = 0.0f;
 
-private:
     // p wrapped into [0, kTableSize); anything not finite gives 0.
     static float inCycle(float p)
     {
@@ -56,6 +58,8 @@ private:
             return p;
         return wrapIntoCycle(p);
     }
+
+private:
     static float wrapIntoCycle(float p);
 
     float interpolate(int i, float frac) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cmath>
+
 // A band-pass biquad with 0 dB peak gain, set from two corner frequencies or
 // from a centre and a bandwidth in octaves. The owner runs step() inline.
 class grumboFilter
@@ -22,12 +24,24 @@ public:
     {
         // b1 is always 0; the tiny offset keeps the recursion out of denormals.
         const float sum = b0 * x + b2 * x2 - a1 * y1 - a2 * y2;
-        const float y = static_cast<float>(static_cast<double>(sum) + 1e-25);
+        const float y = withOffset(sum);
         x2 = x1;
         x1 = x;
         y2 = y1;
         y1 = y;
         return y;
+    }
+
+    // sum + 1e-25, added in double precision and rounded back to float.
+    // Wherever |sum| >= 2^-57 the offset is below a quarter of the float
+    // spacing there, so the rounding gives sum itself: only values near zero
+    // take the conversions, which would otherwise lengthen the recursion's
+    // dependency chain on every sample.
+    static float withOffset(float sum)
+    {
+        if (std::fabs(sum) >= 0x1p-57f) [[likely]]
+            return sum;
+        return static_cast<float>(static_cast<double>(sum) + 1e-25);
     }
 
     // Clears the state if a non-finite input has reached it; answers whether

@@ -58,6 +58,8 @@ public:
 
 private:
     void doProcess(float** inputs, float** outputs, VstInt32 frames, bool replacing);
+    template <bool kReplacing, bool kLines>
+    void processFrames(float** inputs, float** outputs, VstInt32 frames);
 
     float params[kNumParams] = {};
     std::unique_ptr<apLFO> lfo;

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -243,6 +245,33 @@ TEST(grumboFilter, PassesItsCentreAtUnityAndOutputsOnlyTheOffsetUntilSet)
     EXPECT_NEAR(gain(1400.0f * halfBand), std::sqrt(0.5), 0.01);
     EXPECT_LT(gain(20.0f), 0.05);
     EXPECT_LT(gain(18000.0f), 0.1);
+}
+
+TEST(grumboFilter, StepAddsTheOffsetInDoublePrecisionAtEveryMagnitude)
+{
+    // With b0 = 1 and nothing else the step is the offset alone: the input
+    // plus 1e-25 in double precision, rounded to float. Near zero that moves
+    // the value; further out it must leave it exactly as it is.
+    grumboFilter filter;
+    filter.b0 = 1.0f;
+    const auto check = [&filter](float x)
+    {
+        filter.reset();
+        const float expected = static_cast<float>(static_cast<double>(x) + 1e-25);
+        ASSERT_EQ(filter.step(x), expected) << x;
+    };
+    for (int exponent = -149; exponent <= 10; ++exponent)
+        for (float mantissa : {1.0f, 1.0000001f, 1.3f, 1.5f, 1.9999999f})
+            for (float sign : {1.0f, -1.0f})
+                check(sign * std::ldexp(mantissa, exponent));
+    // Every 97th float from 2^-62 to 2^-52, where the offset stops mattering.
+    for (uint32_t bits = 0x20800000u; bits < 0x25800000u; bits += 97)
+    {
+        float x;
+        std::memcpy(&x, &bits, sizeof x);
+        check(x);
+        check(-x);
+    }
 }
 
 TEST(grumboFilter, UnusableSettingsPassNothingAndNaNStateRecovers)
