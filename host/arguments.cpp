@@ -33,4 +33,29 @@ std::optional<double> parseNumber(std::string_view text)
     return value;
 }
 
+std::optional<std::string> parseSetting(std::string_view command, const std::string& text,
+                                        std::pair<long, float>& setting)
+{
+    const size_t equals = text.find('=');
+    const auto index =
+        equals == std::string::npos ? std::nullopt : parseInteger(text.substr(0, equals));
+    const auto value =
+        equals == std::string::npos ? std::nullopt : parseNumber(text.substr(equals + 1));
+    if (!index || !value || *index < 0)
+        return std::string(command) + ": --set wants INDEX=VALUE, e.g. --set 2=0.75; got '" + text +
+               "'";
+    setting = {*index, static_cast<float>(*value)};
+    return std::nullopt;
+}
+
+std::optional<std::string> parseProgram(std::string_view command, const std::string& text,
+                                        long& program)
+{
+    const auto n = parseInteger(text);
+    if (!n || *n < 0)
+        return std::string(command) + ": --program wants a program number; got '" + text + "'";
+    program = *n;
+    return std::nullopt;
+}
+
 } // namespace fxhost

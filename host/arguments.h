@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace fxhost
 {
@@ -12,6 +13,15 @@ namespace fxhost
 // Whole numbers and decimals, the whole text or nothing.
 std::optional<long> parseInteger(std::string_view text);
 std::optional<double> parseNumber(std::string_view text);
+
+// The options render and bench share, with the command's name in front of
+// their messages. Each answers the mistake, or nothing when the value is good.
+// --set INDEX=VALUE (e.g. 2=0.75): INDEX from 0, VALUE a number.
+std::optional<std::string> parseSetting(std::string_view command, const std::string& text,
+                                        std::pair<long, float>& setting);
+// --program N: a program number from 0.
+std::optional<std::string> parseProgram(std::string_view command, const std::string& text,
+                                        long& program);
 
 // Walks a subcommand's arguments: options with their values, and the
 // positional arguments in order.

@@ -12,6 +12,7 @@
 #include "vst_plugin.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -59,6 +60,10 @@ int64_t threadCpuNanoseconds()
     return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
+// Every option bench takes; each takes a value.
+constexpr std::array<std::string_view, 5> kOptions = {"--block", "--seconds", "--set", "--program",
+                                                      "--label"};
+
 std::optional<std::string> parse(std::span<char* const> args, BenchOptions& options)
 {
     ArgumentReader reader(args);
@@ -72,6 +77,8 @@ std::optional<std::string> parse(std::span<char* const> args, BenchOptions& opti
             options.path = arg;
             continue;
         }
+        if (std::find(kOptions.begin(), kOptions.end(), arg) == kOptions.end())
+            return "bench: unknown option '" + std::string(arg) + "'";
         const auto value = reader.value();
         if (!value)
             return "bench: " + std::string(arg) + " needs a value";
@@ -92,29 +99,21 @@ std::optional<std::string> parse(std::span<char* const> args, BenchOptions& opti
         }
         else if (arg == "--set")
         {
-            const size_t equals = text.find('=');
-            const auto index =
-                equals == std::string::npos ? std::nullopt : parseInteger(text.substr(0, equals));
-            const auto v =
-                equals == std::string::npos ? std::nullopt : parseNumber(text.substr(equals + 1));
-            if (!index || !v || *index < 0)
-                return "bench: --set wants INDEX=VALUE, e.g. --set 2=0.75; got '" + text + "'";
-            options.settings.emplace_back(*index, static_cast<float>(*v));
+            std::pair<long, float> setting;
+            if (auto mistake = parseSetting("bench", text, setting))
+                return mistake;
+            options.settings.push_back(setting);
         }
         else if (arg == "--program")
         {
-            const auto n = parseInteger(text);
-            if (!n || *n < 0)
-                return "bench: --program wants a program number; got '" + text + "'";
-            options.program = *n;
+            long program = 0;
+            if (auto mistake = parseProgram("bench", text, program))
+                return mistake;
+            options.program = program;
         }
         else if (arg == "--label")
         {
             options.label = text;
-        }
-        else
-        {
-            return "bench: unknown option '" + std::string(arg) + "'";
         }
     }
     if (options.path.empty())

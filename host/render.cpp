@@ -9,6 +9,7 @@
 #include "vst_plugin.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -66,6 +67,11 @@ std::optional<RenderOptions::Controller> parseController(const std::string& text
     return RenderOptions::Controller{*controller, *value, *seconds};
 }
 
+// Every option render takes; each takes a value.
+constexpr std::array<std::string_view, 10> kOptions = {
+    "-i",     "-o",        "--set", "--program",  "--block",
+    "--rate", "--seconds", "--cc",  "--state-in", "--state-out"};
+
 // Parses the command line; on a mistake answers the message.
 std::optional<std::string> parse(std::span<char* const> args, RenderOptions& options)
 {
@@ -80,6 +86,8 @@ std::optional<std::string> parse(std::span<char* const> args, RenderOptions& opt
             options.plugin = arg;
             continue;
         }
+        if (std::find(kOptions.begin(), kOptions.end(), arg) == kOptions.end())
+            return "render: unknown option '" + std::string(arg) + "'";
         const auto value = reader.value();
         if (!value)
             return "render: " + std::string(arg) + " needs a value";
@@ -94,21 +102,17 @@ std::optional<std::string> parse(std::span<char* const> args, RenderOptions& opt
         }
         else if (arg == "--set")
         {
-            const size_t equals = text.find('=');
-            const auto index =
-                equals == std::string::npos ? std::nullopt : parseInteger(text.substr(0, equals));
-            const auto v =
-                equals == std::string::npos ? std::nullopt : parseNumber(text.substr(equals + 1));
-            if (!index || !v || *index < 0)
-                return "render: --set wants INDEX=VALUE, e.g. --set 2=0.75; got '" + text + "'";
-            options.settings.emplace_back(*index, static_cast<float>(*v));
+            std::pair<long, float> setting;
+            if (auto mistake = parseSetting("render", text, setting))
+                return mistake;
+            options.settings.push_back(setting);
         }
         else if (arg == "--program")
         {
-            const auto n = parseInteger(text);
-            if (!n || *n < 0)
-                return "render: --program wants a program number; got '" + text + "'";
-            options.program = *n;
+            long program = 0;
+            if (auto mistake = parseProgram("render", text, program))
+                return mistake;
+            options.program = program;
         }
         else if (arg == "--block")
         {
@@ -154,10 +158,6 @@ std::optional<std::string> parse(std::span<char* const> args, RenderOptions& opt
         else if (arg == "--state-out")
         {
             options.stateOut = text;
-        }
-        else
-        {
-            return "render: unknown option '" + std::string(arg) + "'";
         }
     }
     if (options.plugin.empty())

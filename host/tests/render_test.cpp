@@ -228,6 +228,7 @@ TEST_F(FxhostRender, BadInputGivesOneLineAndLeavesNoFile)
         {"render " + bundle + " -o " + path("out.mp3"), "", 2, ".wav, .flac, .aif or .aiff"},
         {"render " + bundle, "", 2, "-o OUT is required"},
         {"render " + bundle + " -o " + out + " --frobnicate 1", "", 2, "unknown option"},
+        {"render " + bundle + " -o " + out + " --frobnicate", "", 2, "unknown option"},
         {"render " + bundle + " -o " + out + " --cc 50=1@0", "", 2, "for Audio Unit bundles"},
         {"render " + bundle + " -o " + out + " --state-in s.aupreset", "", 2,
          "for Audio Unit bundles"},
