@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <optional>
@@ -195,26 +194,15 @@ int benchLadspa(const BenchOptions& options, const Audio& signal, Timing& timing
             return usageError("bench: --set: " + error);
     const auto block = static_cast<size_t>(options.block);
     plugin->start(block);
-
-    std::vector<float> in[2] = {std::vector<float>(block), std::vector<float>(block)};
-    std::vector<float> out[2] = {std::vector<float>(block), std::vector<float>(block)};
-    float* inputs[2] = {in[0].data(), in[1].data()};
-    float* outputs[2] = {out[0].data(), out[1].data()};
-    timing.frames = 0;
-    timing.nanoseconds = 0;
     const int64_t cpu = threadCpuNanoseconds();
-    for (size_t start = 0; start < signal.frames(); start += block)
-    {
-        const size_t n = std::min(block, signal.frames() - start);
-        copyInputBlock(signal, start, n, inputs, 2);
-        const auto before = std::chrono::steady_clock::now();
-        plugin->process(inputs, outputs, n);
-        const auto after = std::chrono::steady_clock::now();
-        timing.nanoseconds +=
-            std::chrono::duration_cast<std::chrono::nanoseconds>(after - before).count();
-        timing.frames += n;
-    }
+    const ProcessingResult result = processBlocks(
+        signal, signal.frames(), block, 2, 2,
+        [&plugin](float** inputs, float** outputs, size_t n)
+        { plugin->process(inputs, outputs, n); },
+        nullptr);
     timing.cpuNanoseconds = threadCpuNanoseconds() - cpu;
+    timing.frames = result.frames;
+    timing.nanoseconds = result.pluginNanoseconds;
     timing.what =
         options.path + " (" + plugin->descriptor().Label + ": " + plugin->descriptor().Name + ")";
     timing.note = plugin->instances() == 2 ? "instances:           2 (mono: one per channel)"
