@@ -27,6 +27,16 @@ std::string slurp(const std::string& path)
     return text;
 }
 
+void expectRefusal(const CommandResult& run, int status, const std::string& message)
+{
+    EXPECT_EQ(run.status, status);
+    EXPECT_TRUE(run.out.empty()) << run.out;
+    ASSERT_FALSE(run.err.empty());
+    EXPECT_EQ(run.err.rfind("fxhost: ", 0), 0u) << run.err;
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+    EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+}
+
 CommandResult runShell(const std::string& command)
 {
     static int counter = 0;

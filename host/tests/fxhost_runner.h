@@ -25,6 +25,10 @@ CommandResult runFxhost(const std::string& args, const std::string& environment 
 
 std::string slurp(const std::string& path);
 
+// fxhost refused as it should: the status, nothing on stdout, and one line on
+// stderr that starts with "fxhost: " and holds message.
+void expectRefusal(const CommandResult& run, int status, const std::string& message);
+
 struct AudioFile
 {
     int format = 0;
