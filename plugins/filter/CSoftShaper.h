@@ -19,7 +19,9 @@ public:
     virtual float getDrive() const { return drive; }
 
     // The curve; the identity until the first setDrive (k = 0).
-    float shape(float x) const
+    float shape(float x) const { return curve(k, x); }
+    // The curve for a given k, for block loops that keep k in a register.
+    static float curve(float k, float x)
     {
         const float numerator = (k + 1.0f) * x;
         const double denominator = static_cast<double>(k) * std::fabs(static_cast<double>(x)) + 1.0;

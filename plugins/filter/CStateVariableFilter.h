@@ -40,23 +40,51 @@ public:
     // Recomputes f and damp from cutoff, resonance and sampleRate.
     virtual void cookParameters();
 
-    // One input sample through both passes; advances the state.
-    SvfResponses step(float x)
+    // The recursion's state on its own, so that a block loop can keep it in
+    // registers and hand it back afterwards.
+    struct State
+    {
+        float notch = 0.0f;
+        float low = 0.0f;
+        float high = 0.0f;
+        float band = 0.0f;
+    };
+    State state() const { return {notch, low, high, band}; }
+    void setState(const State& s)
+    {
+        notch = s.notch;
+        low = s.low;
+        high = s.high;
+        band = s.band;
+    }
+
+    // One input sample through both passes with the coefficients f and damp;
+    // advances s.
+    static SvfResponses step(State& s, float f, float damp, float x)
     {
         const float in = x + 1e-15f; // keeps the recursion clear of denormals
         SvfResponses out;
         for (int pass = 0; pass < 2; ++pass)
         {
-            notch = in - damp * band;
-            low = low + f * band;
-            high = notch - low;
-            band = f * high + band;
-            out.low += 0.5f * low;
-            out.band += 0.5f * band;
-            out.high += 0.5f * high;
-            out.notch += 0.5f * notch;
-            out.peak += 0.5f * (low - high);
+            s.notch = in - damp * s.band;
+            s.low = s.low + f * s.band;
+            s.high = s.notch - s.low;
+            s.band = f * s.high + s.band;
+            out.low += 0.5f * s.low;
+            out.band += 0.5f * s.band;
+            out.high += 0.5f * s.high;
+            out.notch += 0.5f * s.notch;
+            out.peak += 0.5f * (s.low - s.high);
         }
+        return out;
+    }
+
+    // One input sample through both passes; advances the state.
+    SvfResponses step(float x)
+    {
+        State s = state();
+        const SvfResponses out = step(s, f, damp, x);
+        setState(s);
         return out;
     }
 

@@ -1,9 +1,11 @@
 #include "CTirrow.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 using Quorlin::Fx::CSoftShaper;
 using Quorlin::Fx::CStateVariableFilter;
@@ -53,6 +55,99 @@ bool copyText(char* to, const char* from)
     std::strcpy(to, from);
     return true;
 }
+
+// What one stretch of both channels needs, taken from the filters and shapers
+// once per block: the loop keeps it in registers instead of going back to the
+// objects for every sample.
+struct Chunk
+{
+    const float* in[2];
+    float* out[2];
+    float* const* responses[2];
+    CStateVariableFilter::State state[2];
+    float f[2];
+    float damp[2];
+    float k[2];
+    VstInt32 frames;
+};
+
+// The switched-on responses (bit 0 low-pass .. bit 4 peak) added in the order
+// low, band, high, notch, peak.
+template <unsigned Mask> float mixed(float sum, const SvfResponses& r)
+{
+    if constexpr ((Mask & 1u) != 0)
+        sum += r.low;
+    if constexpr ((Mask & 2u) != 0)
+        sum += r.band;
+    if constexpr ((Mask & 4u) != 0)
+        sum += r.high;
+    if constexpr ((Mask & 8u) != 0)
+        sum += r.notch;
+    if constexpr ((Mask & 16u) != 0)
+        sum += r.peak;
+    return sum;
+}
+
+void storeResponses(float* const* set, VstInt32 i, const SvfResponses& r)
+{
+    set[0][i] = r.low;
+    set[1][i] = r.band;
+    set[2][i] = r.high;
+    set[3][i] = r.notch;
+    set[4][i] = r.peak;
+}
+
+// Both channels side by side, so that the two filters' recursions overlap.
+// Frame i reads both inputs before it writes an output, and writes the left
+// output before it reads the right one: shared buffers for inputs and outputs
+// give what channel-by-channel processing gives.
+template <unsigned Mask, bool Replacing> void runChunk(Chunk& c)
+{
+    const float* const inLeft = c.in[kLeft];
+    const float* const inRight = c.in[kRight];
+    float* const outLeft = c.out[kLeft];
+    float* const outRight = c.out[kRight];
+    float* const* const setLeft = c.responses[kLeft];
+    float* const* const setRight = c.responses[kRight];
+    CStateVariableFilter::State left = c.state[kLeft];
+    CStateVariableFilter::State right = c.state[kRight];
+    const float fLeft = c.f[kLeft], fRight = c.f[kRight];
+    const float dampLeft = c.damp[kLeft], dampRight = c.damp[kRight];
+    const float kLeftShaper = c.k[kLeft], kRightShaper = c.k[kRight];
+    const VstInt32 frames = c.frames;
+
+    for (VstInt32 i = 0; i < frames; ++i)
+    {
+        const float xLeft = inLeft[i];
+        const float xRight = inRight[i];
+        const SvfResponses rLeft = CStateVariableFilter::step(left, fLeft, dampLeft, xLeft);
+        const SvfResponses rRight = CStateVariableFilter::step(right, fRight, dampRight, xRight);
+        storeResponses(setLeft, i, rLeft);
+        storeResponses(setRight, i, rRight);
+        outLeft[i] =
+            CSoftShaper::curve(kLeftShaper, mixed<Mask>(Replacing ? 0.0f : outLeft[i], rLeft));
+        outRight[i] =
+            CSoftShaper::curve(kRightShaper, mixed<Mask>(Replacing ? 0.0f : outRight[i], rRight));
+    }
+
+    c.state[kLeft] = left;
+    c.state[kRight] = right;
+}
+
+using ChunkRunner = void (*)(Chunk&);
+
+template <bool Replacing, unsigned... Masks>
+constexpr std::array<ChunkRunner, sizeof...(Masks)>
+chunkRunners(std::integer_sequence<unsigned, Masks...>)
+{
+    return {&runChunk<Masks, Replacing>...};
+}
+
+// One specialised loop per combination of responses and per mode.
+constexpr auto kReplacingRunners =
+    chunkRunners<true>(std::make_integer_sequence<unsigned, 1u << CTirrow::kNumResponses>());
+constexpr auto kAccumulatingRunners =
+    chunkRunners<false>(std::make_integer_sequence<unsigned, 1u << CTirrow::kNumResponses>());
 
 } // namespace
 
@@ -269,59 +364,43 @@ void CTirrow::doProcess(float** inputs, float** outputs, VstInt32 frames, bool r
     if (scratchFrames == 0)
         allocateScratch();
 
+    unsigned mask = 0;
+    for (int r = 0; r < kNumResponses; ++r)
+        mask |= switches[r] ? 1u << r : 0u;
+    const ChunkRunner run = replacing ? kReplacingRunners[mask] : kAccumulatingRunners[mask];
+
+    Chunk chunk{};
+    for (int channel = 0; channel < 2; ++channel)
+    {
+        const CStateVariableFilter& filter = *filters[channel];
+        chunk.responses[channel] = responseSets[channel];
+        chunk.state[channel] = filter.state();
+        chunk.f[channel] = filter.f;
+        chunk.damp[channel] = filter.damp;
+        chunk.k[channel] = shapers[channel]->k;
+    }
+
     // A block longer than the scratch buffers goes through in pieces: the
     // result is the same, and nothing is allocated on the audio thread.
     for (VstInt32 offset = 0; offset < frames;)
     {
-        const VstInt32 chunk = std::min(scratchFrames, frames - offset);
-        processChunk(inputs, outputs, offset, chunk, replacing);
-        offset += chunk; // never past frames, so it cannot overflow
+        chunk.frames = std::min(scratchFrames, frames - offset);
+        for (int channel = 0; channel < 2; ++channel)
+        {
+            chunk.in[channel] = inputs[channel] + offset;
+            chunk.out[channel] = outputs[channel] + offset;
+        }
+        run(chunk);
+        offset += chunk.frames; // never past frames, so it cannot overflow
     }
+
+    filters[kLeft]->setState(chunk.state[kLeft]);
+    filters[kRight]->setState(chunk.state[kRight]);
 
     // A NaN or infinite input would otherwise stay in the filter state and
     // silence the effect for good; from the next block on it is gone.
     filters[kLeft]->resetStateIfNotFinite();
     filters[kRight]->resetStateIfNotFinite();
-}
-
-void CTirrow::processChunk(float** inputs, float** outputs, VstInt32 offset, VstInt32 frames,
-                           bool replacing)
-{
-    // Both channels consume their input before any output is written, so the
-    // host may hand the same buffers for both.
-    for (int channel = 0; channel < 2; ++channel)
-    {
-        CStateVariableFilter& filter = *filters[channel];
-        const float* in = inputs[channel] + offset;
-        float* const* set = responseSets[channel];
-        for (VstInt32 i = 0; i < frames; ++i)
-        {
-            const SvfResponses r = filter.step(in[i]);
-            set[0][i] = r.low;
-            set[1][i] = r.band;
-            set[2][i] = r.high;
-            set[3][i] = r.notch;
-            set[4][i] = r.peak;
-        }
-    }
-
-    for (int channel = 0; channel < 2; ++channel)
-    {
-        float* out = outputs[channel] + offset;
-        if (replacing)
-            std::fill(out, out + frames, 0.0f);
-        for (int r = 0; r < kNumResponses; ++r)
-        {
-            if (!switches[r])
-                continue;
-            const float* response = responseSets[channel][r];
-            for (VstInt32 i = 0; i < frames; ++i)
-                out[i] += response[i];
-        }
-        const CSoftShaper& shaper = *shapers[channel];
-        for (VstInt32 i = 0; i < frames; ++i)
-            out[i] = shaper.shape(out[i]);
-    }
 }
 
 // ---------------------------------------------------------------------------

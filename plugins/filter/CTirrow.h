@@ -93,9 +93,6 @@ public:
 
 private:
     void doProcess(float** inputs, float** outputs, VstInt32 frames, bool replacing);
-    // Runs frames (at most the scratch length) of both channels.
-    void processChunk(float** inputs, float** outputs, VstInt32 offset, VstInt32 frames,
-                      bool replacing);
     void allocateScratch();
 
     bool reallocate = true;

@@ -1,12 +1,16 @@
 #include "CSoftShaper.h"
+#include "CStateVariableFilter.h"
 #include "CTirrow.h"
 #include "allocation_counter.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
@@ -382,4 +386,188 @@ TEST(CTirrow, ProcessingAllocatesNothingOnceResumed)
     effect.setProgram(5);
     effect.processReplacing(in.channels(), out.channels(), 1000);
     EXPECT_EQ(watch.allocations(), 0);
+}
+
+namespace
+{
+
+// The effect written out sample by sample, the straightforward way: both
+// filters' double-sampled steps, the switched responses summed in the order
+// low, band, high, notch, peak onto zero (or onto what the output holds, for
+// process()), then the curve. A non-finite state is cleared after each block.
+class ReferenceTirrow
+{
+public:
+    explicit ReferenceTirrow(const float* values)
+    {
+        filter.setFrequency(values[CTirrow::kCutoff]);
+        filter.setResonance(values[CTirrow::kResonance]);
+        shaper.setDrive(values[CTirrow::kDrive]);
+        for (int r = 0; r < CTirrow::kNumResponses; ++r)
+            on[r] = values[CTirrow::kLowPass + r] >= 0.5f;
+    }
+
+    void setCutoff(float value) { filter.setFrequency(value); }
+
+    void run(const float* const* in, float* const* out, int frames, bool replacing)
+    {
+        const float f = filter.f, damp = filter.damp, k = shaper.k;
+        std::vector<float> result[2];
+        for (int c = 0; c < 2; ++c)
+        {
+            State& s = state[c];
+            for (int i = 0; i < frames; ++i)
+            {
+                const float x = in[c][i] + 1e-15f;
+                float sum[5] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
+                for (int pass = 0; pass < 2; ++pass)
+                {
+                    s.notch = x - damp * s.band;
+                    s.low = s.low + f * s.band;
+                    s.high = s.notch - s.low;
+                    s.band = f * s.high + s.band;
+                    sum[0] += 0.5f * s.low;
+                    sum[1] += 0.5f * s.band;
+                    sum[2] += 0.5f * s.high;
+                    sum[3] += 0.5f * s.notch;
+                    sum[4] += 0.5f * (s.low - s.high);
+                }
+                float mix = replacing ? 0.0f : out[c][i];
+                for (int r = 0; r < 5; ++r)
+                    if (on[r])
+                        mix += sum[r];
+                const float numerator = (k + 1.0f) * mix;
+                const double denominator =
+                    static_cast<double>(k) * std::fabs(static_cast<double>(mix)) + 1.0;
+                result[c].push_back(static_cast<float>(numerator / denominator));
+            }
+        }
+        // Inputs are all read before any output is written: buffers may be shared.
+        for (int c = 0; c < 2; ++c)
+            std::copy(result[c].begin(), result[c].end(), out[c]);
+        for (State& s : state)
+            if (!std::isfinite(s.notch) || !std::isfinite(s.low) || !std::isfinite(s.high) ||
+                !std::isfinite(s.band))
+                s = State{};
+    }
+
+private:
+    struct State
+    {
+        float notch = 0.0f, low = 0.0f, high = 0.0f, band = 0.0f;
+    };
+    Quorlin::Fx::CStateVariableFilter filter{44100.0f};
+    Quorlin::Fx::CSoftShaper shaper;
+    bool on[CTirrow::kNumResponses] = {};
+    State state[2];
+};
+
+std::vector<uint32_t> bits(const std::vector<float>& samples)
+{
+    std::vector<uint32_t> result(samples.size());
+    std::memcpy(result.data(), samples.data(), samples.size() * sizeof(float));
+    return result;
+}
+
+} // namespace
+
+// Every output bit as the per-sample formulas give it: all programs plus
+// settings of our own, in-place and separate buffers, replacing and
+// accumulating, odd block lengths (some longer than the announced block, so
+// they go through in pieces), a cutoff change between blocks, a NaN and an
+// infinity in the input, and signed zeros in the accumulated output.
+TEST(CTirrow, OutputMatchesTheSampleBySampleReferenceBitForBit)
+{
+    struct Setting
+    {
+        const char* what;
+        float values[CTirrow::kNumParams];
+    };
+    // In place, the shared buffers hold the input, which is also what
+    // process() accumulates onto; crossed, each output is the other
+    // channel's input buffer.
+    enum Buffers
+    {
+        kSeparate,
+        kInPlace,
+        kCrossed
+    };
+    const char* const kBuffersText[] = {"", ", in place", ", crossed in place"};
+    std::vector<Setting> settings;
+    for (int p = 0; p < CTirrow::kNumPrograms; ++p)
+    {
+        CTirrow effect(nullptr);
+        Setting s{kProgramNames[p], {}};
+        std::memcpy(s.values, effect.programRecord(p)->values, sizeof s.values);
+        settings.push_back(s);
+    }
+    settings.push_back({"all on, no drive", {0.62f, 0.35f, 0.0f, 1, 1, 1, 1, 1}});
+    settings.push_back({"all on, top cutoff, full resonance", {1.0f, 1.0f, 1.0f, 1, 1, 1, 1, 1}});
+    settings.push_back({"all off, drive", {0.5f, 0.5f, 0.6f, 0, 0, 0, 0, 0}});
+    settings.push_back({"band, notch, peak", {0.1f, 0.95f, 0.25f, 0, 1, 0, 1, 1}});
+
+    const int blocks[] = {1, 7, 333, 64, 1000, 2, 511, 129};
+    int total = 0;
+    for (int b : blocks)
+        total += b;
+    Stereo input = noise(total, 99);
+    input.left[40] = std::numeric_limits<float>::quiet_NaN();
+    input.right[1500] = -std::numeric_limits<float>::infinity();
+    Stereo prefill(total);
+    for (int i = 0; i < total; ++i)
+    {
+        const float values[] = {0.0f, -0.0f, 0.3f, -1.7f};
+        prefill.left[i] = values[i % 4];
+        prefill.right[i] = values[(i + 1) % 4];
+    }
+
+    for (const Setting& setting : settings)
+        for (const Buffers buffers : {kSeparate, kInPlace, kCrossed})
+            for (const bool replacing : {true, false})
+            {
+                SCOPED_TRACE(testing::Message() << setting.what << kBuffersText[buffers]
+                                                << (replacing ? "" : ", accumulating"));
+                CTirrow effect(nullptr);
+                for (VstInt32 i = 0; i < CTirrow::kNumParams; ++i)
+                    effect.setParameter(i, setting.values[i]);
+                effect.setBlockSize(300);
+                effect.resume();
+                ReferenceTirrow reference(setting.values);
+
+                // The reference reads from an untouched copy of the input.
+                Stereo source = input;
+                Stereo actualOut = prefill;
+                const bool inPlace = buffers != kSeparate;
+                Stereo expectedOut = inPlace ? input : prefill;
+                float** out = inPlace ? source.channels() : actualOut.channels();
+                const int outLeft = buffers == kCrossed ? 1 : 0;
+
+                int offset = 0;
+                for (int n = 0; n < static_cast<int>(std::size(blocks)); ++n)
+                {
+                    const int frames = blocks[n];
+                    if (n == 5)
+                    {
+                        effect.setParameter(CTirrow::kCutoff, 0.33f);
+                        reference.setCutoff(0.33f);
+                    }
+                    float* in[2] = {source.left.data() + offset, source.right.data() + offset};
+                    float* o[2] = {out[outLeft] + offset, out[1 - outLeft] + offset};
+                    const float* refIn[2] = {input.left.data() + offset,
+                                             input.right.data() + offset};
+                    float* refOut[2] = {expectedOut.left.data() + offset,
+                                        expectedOut.right.data() + offset};
+                    if (buffers == kCrossed)
+                        std::swap(refOut[0], refOut[1]);
+                    if (replacing)
+                        effect.processReplacing(in, o, frames);
+                    else
+                        effect.process(in, o, frames);
+                    reference.run(refIn, refOut, frames, replacing);
+                    offset += frames;
+                }
+                const Stereo& actual = inPlace ? source : actualOut;
+                ASSERT_EQ(bits(actual.left), bits(expectedOut.left));
+                ASSERT_EQ(bits(actual.right), bits(expectedOut.right));
+            }
 }
