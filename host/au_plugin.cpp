@@ -469,14 +469,14 @@ bool AuPlugin::saveState(const std::string& path, std::string& error)
     const OSStatus status = getGlobal(unit_, kAudioUnitProperty_ClassInfo, state);
     if (status != noErr || state == nullptr)
     {
-        error = "the effect gave no saved state (" + statusText(status) + ")";
+        error = "the effect gave none (" + statusText(status) + ")";
         return false;
     }
     Owned<CFPropertyListRef> owned(state);
     Owned<CFErrorRef> failed;
     if (!FxPropertyListWriteFile(state, path.c_str(), kCFPropertyListXMLFormat_v1_0, failed.out()))
     {
-        error = "cannot write '" + path + "': " + errorText(failed.get());
+        error = errorText(failed.get());
         return false;
     }
     return true;

@@ -93,7 +93,8 @@ public:
     double latency();
     double tailTime();
 
-    // The effect's saved state (class info) to and from an .aupreset file.
+    // The effect's saved state (class info) to and from an .aupreset file;
+    // on failure error says why, without naming the file.
     bool saveState(const std::string& path, std::string& error);
     bool restoreState(const std::string& path, std::string& error);
 

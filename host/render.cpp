@@ -10,9 +10,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <unistd.h>
@@ -414,15 +416,28 @@ int renderComponent(const RenderOptions& options, const Audio& input, size_t fra
                        ")");
     if (!result.completed)
         return failure(blocks.error());
-    // The state goes out before the audio is committed, so a failure leaves
-    // neither behind.
-    if (!options.stateOut.empty() && !plugin->saveState(options.stateOut, error))
-        return failure(error);
+    // The state goes to a file beside its target first and into place only
+    // after the audio: a failure of either leaves no new file behind and the
+    // old ones whole.
+    const std::string stateTemporary = options.stateOut.empty() ? "" : options.stateOut + ".part";
+    if (!stateTemporary.empty() && !plugin->saveState(stateTemporary, error))
+    {
+        std::remove(stateTemporary.c_str());
+        return failure("cannot write the state '" + options.stateOut + "': " + error);
+    }
     if (!writer.commit(error))
     {
-        if (!options.stateOut.empty())
-            std::remove(options.stateOut.c_str());
+        if (!stateTemporary.empty())
+            std::remove(stateTemporary.c_str());
         return failure(error);
+    }
+    if (!stateTemporary.empty() &&
+        std::rename(stateTemporary.c_str(), options.stateOut.c_str()) != 0)
+    {
+        const std::string reason = std::strerror(errno);
+        std::remove(stateTemporary.c_str());
+        return failure("cannot move the state into place as '" + options.stateOut + "': " + reason +
+                       " (the audio is written)");
     }
     reportRender(options.output, result.frames, channels, input.sampleRate, blocks.notNumbers());
     return kExitOk;

@@ -205,8 +205,11 @@ TEST_F(FxhostComponent, BadInputGivesOneLineAndLeavesNoFile)
     std::ofstream(empty + "/Contents/Info.plist")
         << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>CFBundleExecutable</key>"
            "<string>Empty</string></dict></plist>";
+    // A folder where the output should go: the audio cannot be moved into
+    // place, and the state saved beside it must not replace the old one.
+    std::filesystem::create_directories(path("taken.wav"));
     const std::string fixtures[] = {"Empty.component", "array.aupreset", "broken.aupreset",
-                                    "chorus.aupreset", "in.wav"};
+                                    "chorus.aupreset", "in.wav",         "taken.wav"};
 
     const std::string out = path("out.wav");
     const std::string render = "render " + tirrow + " -i " + path("in.wav") + " -o " + out;
@@ -222,6 +225,9 @@ TEST_F(FxhostComponent, BadInputGivesOneLineAndLeavesNoFile)
         {render + " --state-in " + path("none.aupreset"), 1, "cannot read the saved state"},
         {render + " --state-in " + path("chorus.aupreset"), 1, "refused the saved state"},
         {render + " --state-out " + path("no/such/folder/s.aupreset"), 1, "cannot write"},
+        {"render " + tirrow + " -o " + path("taken.wav") + " --state-out " +
+             path("chorus.aupreset"),
+         1, "cannot move the output into place"},
         {"render " + empty + " -o " + out, 1, "lists no usable components"},
         {"info " + empty, 1, "lists no usable components"},
         {render + " --cc 128=1@0", 2, "from 0 to 127"},
