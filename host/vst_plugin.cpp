@@ -91,6 +91,14 @@ std::unique_ptr<VstPlugin> VstPlugin::load(const std::string& path, std::string&
     }
     plugin->effect_ = effect;
     effect->resvd1 = reinterpret_cast<VstIntPtr>(plugin.get());
+    const bool replacing = (effect->flags & effFlagsCanReplacing) && effect->processReplacing;
+    if ((!replacing && !effect->process) || !effect->setParameter || !effect->getParameter)
+    {
+        error = "'" + path +
+                "' answered an effect record without its processing or parameter "
+                "functions";
+        return nullptr; // the destructor closes the effect
+    }
     plugin->dispatch(effOpen);
     return plugin;
 }

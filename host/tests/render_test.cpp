@@ -215,6 +215,8 @@ TEST_F(FxhostRender, BadInputGivesOneLineAndLeavesNoFile)
         {"render " + path("missing.so") + " -o " + out, "", 1, "does not exist"},
         {"render " + folder + " -o " + out, "", 1, "no plug-in bundle"},
         {"info " + notPlugin, "", 1, "has no VSTPluginMain"},
+        {"render " + env("FX_HOLLOW_PLUGIN") + " -o " + out + " --set 0=1", "", 1,
+         "without its processing or parameter functions"},
         {"render " + bundle + " -o " + out, "FX_TEST_EFFECT_REFUSE=1", 1, "created no effect"},
         {"render " + bundle + " -i " + notAudio + " -o " + out, "", 1, "cannot read audio file"},
         {"render " + bundle + " -i " + path("none.wav") + " -o " + out, "", 1,
