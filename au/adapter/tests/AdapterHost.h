@@ -198,4 +198,32 @@ inline std::vector<std::string> PresetNames(AudioUnit unit)
     return names;
 }
 
+// Tells the units opened next which host application they run in.
+inline void SetHostIdentity(const char* id, const char* version)
+{
+    CFStringRef idString = CFStringCreateWithCString(nullptr, id, kCFStringEncodingUTF8);
+    CFStringRef versionString = CFStringCreateWithCString(nullptr, version, kCFStringEncodingUTF8);
+    FxSetMainBundleInfo(idString, versionString);
+    CFRelease(idString);
+    CFRelease(versionString);
+}
+
+// The host flags an effect derives from the host's identifier and version.
+struct HostFlagsCase
+{
+    const char* id;
+    const char* version;
+    bool logic6, apple, aulab, spark, dp, dp41;
+};
+
+template <typename Effect> void ExpectHostFlags(const HostFlagsCase& c, const Effect* effect)
+{
+    EXPECT_EQ(c.logic6, effect->isLogic6) << c.id;
+    EXPECT_EQ(c.apple, effect->isAppleHost) << c.id;
+    EXPECT_EQ(c.aulab, effect->isAULab) << c.id;
+    EXPECT_EQ(c.spark, effect->isSparkXL) << c.id;
+    EXPECT_EQ(c.dp, effect->isDigitalPerformer) << c.id;
+    EXPECT_EQ(c.dp41, effect->isDigitalPerformer41) << c.id;
+}
+
 } // namespace adapter_host

@@ -829,13 +829,7 @@ TEST_F(AdapterTest, PresentPresetSelectsAProgramOrIsRefused)
 
 TEST_F(AdapterTest, HostFlagsFollowTheHostsIdentifierAndVersion)
 {
-    struct Case
-    {
-        const char* id;
-        const char* version;
-        bool logic6, apple, aulab, spark, dp, dp41;
-    };
-    const Case cases[] = {
+    const HostFlagsCase cases[] = {
         {"de.TCWorks.SparkXL", "1.0", false, false, false, true, false, false},
         {"com.ableton.live", "5", false, false, false, false, false, false},
         {"com.motu.DigitalPerformer", "4.12", false, false, false, false, true, true},
@@ -847,21 +841,11 @@ TEST_F(AdapterTest, HostFlagsFollowTheHostsIdentifierAndVersion)
         {"com.apple.audio.aulab", "1", false, false, true, false, false, false},
         {"org.example.host", "1", false, false, false, false, false, false},
     };
-    for (const Case& c : cases)
+    for (const HostFlagsCase& c : cases)
     {
-        CFStringRef id = CFStringCreateWithCString(nullptr, c.id, kCFStringEncodingUTF8);
-        CFStringRef version = CFStringCreateWithCString(nullptr, c.version, kCFStringEncodingUTF8);
-        FxSetMainBundleInfo(id, version);
-        CFRelease(id);
-        CFRelease(version);
+        SetHostIdentity(c.id, c.version);
         Unit unit(ProbeComponent());
-        Probe* effect = EffectOf(unit.unit);
-        EXPECT_EQ(c.logic6, effect->isLogic6) << c.id;
-        EXPECT_EQ(c.apple, effect->isAppleHost) << c.id;
-        EXPECT_EQ(c.aulab, effect->isAULab) << c.id;
-        EXPECT_EQ(c.spark, effect->isSparkXL) << c.id;
-        EXPECT_EQ(c.dp, effect->isDigitalPerformer) << c.id;
-        EXPECT_EQ(c.dp41, effect->isDigitalPerformer41) << c.id;
+        ExpectHostFlags(c, EffectOf(unit.unit));
         EXPECT_STREQ(c.id, AudioEffectX::bundleSTR);
     }
 

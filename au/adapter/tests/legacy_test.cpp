@@ -78,13 +78,7 @@ LegacyProbe* EffectOf(AudioUnit unit)
 
 TEST(LegacyAdapterTest, KnowsOnlyDigitalPerformerAndTheAppleHosts)
 {
-    struct Case
-    {
-        const char* id;
-        const char* version;
-        bool logic6, apple, aulab, spark, dp, dp41;
-    };
-    const Case cases[] = {
+    const HostFlagsCase cases[] = {
         {"de.TCWorks.SparkXL", "1.0", false, false, false, false, false, false},
         {"com.apple.audio.aulab", "1", false, false, false, false, false, false},
         {"com.motu.DigitalPerformer", "4.1", false, false, false, false, true, true},
@@ -92,22 +86,13 @@ TEST(LegacyAdapterTest, KnowsOnlyDigitalPerformerAndTheAppleHosts)
         {"com.apple.logic.pro", "7", false, true, false, false, false, false},
         {"de.emagic.Logic", "6.4", true, true, false, false, false, false},
     };
-    for (const Case& c : cases)
+    for (const HostFlagsCase& c : cases)
     {
-        CFStringRef id = CFStringCreateWithCString(nullptr, c.id, kCFStringEncodingUTF8);
-        CFStringRef version = CFStringCreateWithCString(nullptr, c.version, kCFStringEncodingUTF8);
-        FxSetMainBundleInfo(id, version);
-        CFRelease(id);
-        CFRelease(version);
+        SetHostIdentity(c.id, c.version);
         Unit unit(LegacyComponent());
         LegacyProbe* effect = EffectOf(unit.unit);
         ASSERT_NE(nullptr, effect);
-        EXPECT_EQ(c.logic6, effect->isLogic6) << c.id;
-        EXPECT_EQ(c.apple, effect->isAppleHost) << c.id;
-        EXPECT_EQ(c.aulab, effect->isAULab) << c.id;
-        EXPECT_EQ(c.spark, effect->isSparkXL) << c.id;
-        EXPECT_EQ(c.dp, effect->isDigitalPerformer) << c.id;
-        EXPECT_EQ(c.dp41, effect->isDigitalPerformer41) << c.id;
+        ExpectHostFlags(c, effect);
     }
     FxSetMainBundleInfo(nullptr, nullptr);
 }
