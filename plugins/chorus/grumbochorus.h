@@ -71,4 +71,13 @@ private:
     float baseDelay = 0.0f;
     double lastSampleRate = 0.0;
     SaturationTable saturationTable;
+
+    // Copies of the two tables for the block loop, so that an entry and the
+    // one after it are neighbours in memory: the LFO's cycle followed by
+    // its first quarter and one more entry (the quarter-cycle output reads
+    // there without wrapping), and the saturation curve with its last entry
+    // repeated.
+    static constexpr int kSineEntries = apLFO::kTableSize + apLFO::kTableSize / 4 + 1;
+    float sineTable[kSineEntries];
+    float curveTable[SaturationTable::kSize + 1];
 };
