@@ -151,11 +151,7 @@ Component OtherComponent()
 
 Probe* EffectOf(AudioUnit unit)
 {
-    AudioEffectX* effect = nullptr;
-    UInt32 size = sizeof effect;
-    EXPECT_EQ(noErr, AudioUnitGetProperty(unit, kAudioUnitProperty_EffectLink,
-                                          kAudioUnitScope_Global, 0, &effect, &size));
-    return dynamic_cast<Probe*>(effect);
+    return LinkedEffect<Probe>(unit);
 }
 
 class AdapterTest : public ::testing::Test

@@ -69,11 +69,7 @@ Component LegacyComponent()
 
 LegacyProbe* EffectOf(AudioUnit unit)
 {
-    AudioEffectX* effect = nullptr;
-    UInt32 size = sizeof effect;
-    EXPECT_EQ(noErr, AudioUnitGetProperty(unit, kAudioUnitProperty_EffectLink,
-                                          kAudioUnitScope_Global, 0, &effect, &size));
-    return dynamic_cast<LegacyProbe*>(effect);
+    return LinkedEffect<LegacyProbe>(unit);
 }
 
 TEST(LegacyAdapterTest, KnowsOnlyDigitalPerformerAndTheAppleHosts)

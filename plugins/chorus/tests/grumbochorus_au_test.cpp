@@ -30,11 +30,7 @@ Component ChorusComponent()
 
 grumbochorus* EffectOf(AudioUnit unit)
 {
-    AudioEffectX* effect = nullptr;
-    UInt32 size = sizeof effect;
-    EXPECT_EQ(noErr, AudioUnitGetProperty(unit, kAudioUnitProperty_EffectLink,
-                                          kAudioUnitScope_Global, 0, &effect, &size));
-    return dynamic_cast<grumbochorus*>(effect);
+    return LinkedEffect<grumbochorus>(unit);
 }
 
 class ChorusUnit : public ::testing::Test

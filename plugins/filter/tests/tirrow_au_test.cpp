@@ -30,11 +30,7 @@ Component TirrowComponent()
 
 CTirrow* EffectOf(AudioUnit unit)
 {
-    AudioEffectX* effect = nullptr;
-    UInt32 size = sizeof effect;
-    EXPECT_EQ(noErr, AudioUnitGetProperty(unit, kAudioUnitProperty_EffectLink,
-                                          kAudioUnitScope_Global, 0, &effect, &size));
-    return dynamic_cast<CTirrow*>(effect);
+    return LinkedEffect<CTirrow>(unit);
 }
 
 std::vector<float> Noise(size_t frames, unsigned seed)
