@@ -3,8 +3,6 @@
 // all through the calls a host makes.
 #pragma once
 
-#include "audioeffectx.h"
-
 #include <AudioUnit/AudioUnit.h>
 #include <CoreFoundation/CoreFoundation.h>
 
@@ -198,17 +196,6 @@ inline std::vector<std::string> PresetNames(AudioUnit unit)
             Text(static_cast<const AUPreset*>(CFArrayGetValueAtIndex(presets, i))->presetName));
     CFRelease(presets);
     return names;
-}
-
-// The effect object behind an open unit, read through its private link
-// property, as the unit's view finds it.
-template <typename Effect> Effect* LinkedEffect(AudioUnit unit)
-{
-    AudioEffectX* effect = nullptr;
-    UInt32 size = sizeof effect;
-    EXPECT_EQ(noErr, AudioUnitGetProperty(unit, kAudioUnitProperty_EffectLink,
-                                          kAudioUnitScope_Global, 0, &effect, &size));
-    return dynamic_cast<Effect*>(effect);
 }
 
 // Tells the units opened next which host application they run in.

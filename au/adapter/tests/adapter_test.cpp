@@ -151,7 +151,11 @@ Component OtherComponent()
 
 Probe* EffectOf(AudioUnit unit)
 {
-    return LinkedEffect<Probe>(unit);
+    AudioEffectX* effect = nullptr;
+    UInt32 size = sizeof effect;
+    EXPECT_EQ(noErr, AudioUnitGetProperty(unit, kAudioUnitProperty_EffectLink,
+                                          kAudioUnitScope_Global, 0, &effect, &size));
+    return dynamic_cast<Probe*>(effect);
 }
 
 class AdapterTest : public ::testing::Test

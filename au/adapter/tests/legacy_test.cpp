@@ -69,7 +69,11 @@ Component LegacyComponent()
 
 LegacyProbe* EffectOf(AudioUnit unit)
 {
-    return LinkedEffect<LegacyProbe>(unit);
+    AudioEffectX* effect = nullptr;
+    UInt32 size = sizeof effect;
+    EXPECT_EQ(noErr, AudioUnitGetProperty(unit, kAudioUnitProperty_EffectLink,
+                                          kAudioUnitScope_Global, 0, &effect, &size));
+    return dynamic_cast<LegacyProbe*>(effect);
 }
 
 TEST(LegacyAdapterTest, KnowsOnlyDigitalPerformerAndTheAppleHosts)

@@ -30,7 +30,11 @@ Component ChorusComponent()
 
 grumbochorus* EffectOf(AudioUnit unit)
 {
-    return LinkedEffect<grumbochorus>(unit);
+    AudioEffectX* effect = nullptr;
+    UInt32 size = sizeof effect;
+    EXPECT_EQ(noErr, AudioUnitGetProperty(unit, kAudioUnitProperty_EffectLink,
+                                          kAudioUnitScope_Global, 0, &effect, &size));
+    return dynamic_cast<grumbochorus*>(effect);
 }
 
 class ChorusUnit : public ::testing::Test

@@ -30,7 +30,11 @@ Component TirrowComponent()
 
 CTirrow* EffectOf(AudioUnit unit)
 {
-    return LinkedEffect<CTirrow>(unit);
+    AudioEffectX* effect = nullptr;
+    UInt32 size = sizeof effect;
+    EXPECT_EQ(noErr, AudioUnitGetProperty(unit, kAudioUnitProperty_EffectLink,
+                                          kAudioUnitScope_Global, 0, &effect, &size));
+    return dynamic_cast<CTirrow*>(effect);
 }
 
 std::vector<float> Noise(size_t frames, unsigned seed)
