@@ -3,21 +3,6 @@
 namespace
 {
 
-const void* retainCFType(CFAllocatorRef, const void* value)
-{
-    return CFRetain(value);
-}
-
-void releaseCFType(CFAllocatorRef, const void* value)
-{
-    CFRelease(value);
-}
-
-Boolean equalCFType(const void* a, const void* b)
-{
-    return CFEqual(a, b);
-}
-
 CFArrayCallBacks callBacksOrNone(const CFArrayCallBacks* callBacks)
 {
     if (callBacks != nullptr)

@@ -51,3 +51,20 @@ struct FxCFDictionary final : FxCFObject
     const CFDictionaryValueCallBacks valueCallBacks;
     const bool mutableDictionary;
 };
+
+// The callbacks of containers that hold CoreFoundation objects: retained on
+// the way in, released on the way out, compared with CFEqual.
+inline const void* retainCFType(CFAllocatorRef, const void* value)
+{
+    return CFRetain(value);
+}
+
+inline void releaseCFType(CFAllocatorRef, const void* value)
+{
+    CFRelease(value);
+}
+
+inline Boolean equalCFType(const void* a, const void* b)
+{
+    return CFEqual(a, b);
+}
